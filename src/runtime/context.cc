@@ -1,0 +1,111 @@
+// The four module runtime contexts and the one-time binding of their hooks.
+// Binding follows the double-checked pattern: the resolved flag is read with
+// acquire ordering, then again under the module's mutex, and published with
+// release ordering after every hook is stored, so a thread that sees the flag
+// also sees the hooks. Look-ups happen under the lock; no hook is ever called
+// while a lock is held except the use-flag query, which is part of the look-up.
+#include "context.h"
+
+#include <dlfcn.h>
+#include <stdlib.h>
+
+namespace ssh_msg_def::internal {
+namespace {
+
+// One malloc/free pair per module, so each module's fallback is its own.
+template <int kModule>
+void *default_alloc(uint32_t size, uint32_t, const char *) {
+    return malloc(size);
+}
+template <int kModule>
+void default_free(void *ptr, uint32_t, const char *) {
+    free(ptr);
+}
+
+template <class Fn>
+Fn Lookup(const char *name) {
+    return reinterpret_cast<Fn>(dlsym(RTLD_DEFAULT, name));
+}
+
+}  // namespace
+
+#define SSH_MSG_DEF_CONTEXT(kModule)                                                                   \
+    {{"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId},                                                     \
+     PTHREAD_MUTEX_INITIALIZER,                                                                        \
+     nullptr,                                                                                          \
+     nullptr,                                                                                          \
+     nullptr,                                                                                          \
+     0,                                                                                                \
+     PTHREAD_MUTEX_INITIALIZER,                                                                        \
+     0,                                                                                                \
+     default_alloc<kModule>,                                                                           \
+     default_free<kModule>,                                                                            \
+     default_alloc<kModule>,                                                                           \
+     default_free<kModule>,                                                                            \
+     0}
+
+constinit Context gClientRecv = SSH_MSG_DEF_CONTEXT(0);
+constinit Context gClientSend = SSH_MSG_DEF_CONTEXT(1);
+constinit Context gServerRecv = SSH_MSG_DEF_CONTEXT(2);
+constinit Context gServerSend = SSH_MSG_DEF_CONTEXT(3);
+
+uint32_t HostByteOrderFlag() {
+    const uint32_t probe = 1;
+    unsigned char first;
+    __builtin_memcpy(&first, &probe, 1);
+    return first == 0 ? 1u : 0u;
+}
+
+// Load-time initialisers, one per module: the only code that runs at load. The
+// flag is written here only, before any thread can read it.
+__attribute__((constructor)) static void InitClientRecvByteOrder() { gClientRecv.byteOrder = HostByteOrderFlag(); }
+__attribute__((constructor)) static void InitClientSendByteOrder() { gClientSend.byteOrder = HostByteOrderFlag(); }
+__attribute__((constructor)) static void InitServerRecvByteOrder() { gServerRecv.byteOrder = HostByteOrderFlag(); }
+__attribute__((constructor)) static void InitServerSendByteOrder() { gServerSend.byteOrder = HostByteOrderFlag(); }
+
+void resolve_platform_hooks(Context &ctx) {
+    if (ctx.hooksResolved.load(std::memory_order_acquire) != 0) return;
+    pthread_mutex_lock(&ctx.hookLock);
+    if (ctx.hooksResolved.load(std::memory_order_relaxed) == 0) {
+        if (ctx.logWrite == nullptr) ctx.logWrite = Lookup<SshMsgDef_LogWriteFn>("ZVD_OsalLogWrite");
+        ctx.memAlloc = Lookup<SshMsgDef_AllocFn>("ZVD_OsalMemAlloc");
+        ctx.memFree = Lookup<SshMsgDef_FreeHookFn>("ZVD_OsalMemFree");
+        // An allocator is only usable with its own release function.
+        if (ctx.memAlloc == nullptr || ctx.memFree == nullptr) {
+            ctx.memAlloc = ctx.defaultAlloc;
+            ctx.memFree = ctx.defaultFree;
+        }
+        ctx.hooksResolved.store(1, std::memory_order_release);
+    }
+    pthread_mutex_unlock(&ctx.hookLock);
+}
+
+void resolve_cache_hooks(Context &ctx) {
+    if (ctx.cacheResolved.load(std::memory_order_acquire) != 0) return;
+    pthread_mutex_lock(&ctx.cacheLock);
+    if (ctx.cacheResolved.load(std::memory_order_relaxed) == 0) {
+        auto useFlag = Lookup<uint32_t (*)(uint32_t)>("ZVD_OsalMemUseFlagGet");
+        if (useFlag != nullptr && useFlag(kCacheArg) == 1) {
+            ctx.cacheAlloc = Lookup<SshMsgDef_AllocFn>("ZVD_OsalMemCacheAlloc");
+            ctx.cacheFree = Lookup<SshMsgDef_FreeHookFn>("ZVD_OsalMemFree");
+        }
+        if (ctx.cacheAlloc == nullptr || ctx.cacheFree == nullptr) {
+            ctx.cacheAlloc = ctx.defaultAlloc;
+            ctx.cacheFree = ctx.defaultFree;
+        }
+        ctx.cacheResolved.store(1, std::memory_order_release);
+    }
+    pthread_mutex_unlock(&ctx.cacheLock);
+}
+
+void ResetContextForTest(Context &ctx) {
+    ctx.logWrite = nullptr;
+    ctx.memAlloc = nullptr;
+    ctx.memFree = nullptr;
+    ctx.cacheAlloc = ctx.defaultAlloc;
+    ctx.cacheFree = ctx.defaultFree;
+    ctx.hooksResolved.store(0, std::memory_order_release);
+    ctx.cacheResolved.store(0, std::memory_order_release);
+}
+
+}  // namespace ssh_msg_def::internal

@@ -1,0 +1,83 @@
+// Module runtime contexts: one per message module (client receive, client send,
+// server receive, server send). Each holds the module descriptor handed to the
+// log writer, the log and memory hooks bound from the OS abstraction layer at
+// first use, the locks and flags of that one-time binding, and the module's
+// byte-order flag. The four contexts share nothing.
+#ifndef SSH_MSG_DEF_RUNTIME_CONTEXT_H
+#define SSH_MSG_DEF_RUNTIME_CONTEXT_H
+
+#include <pthread.h>
+#include <stdint.h>
+
+#include <atomic>
+
+#include "ssh_msg_def/platform.h"
+
+namespace ssh_msg_def::internal {
+
+inline constexpr uint16_t kModuleId = 0x6200;
+inline constexpr uint32_t kCacheArg = 12;  // second argument of every cache allocator call
+inline constexpr uint32_t kCodeInvalid = 22;
+inline constexpr uint32_t kCodeNoMemory = 12;
+inline constexpr uint32_t kLogLevel = 2;
+
+struct Context {
+    SshMsgDef_ModuleDesc desc;           // {"ZIRKO", "ZIRKO_VANTOME_SERIAL", 0x6200}
+    pthread_mutex_t hookLock;            // guards the binding of the next three
+    SshMsgDef_LogWriteFn logWrite;       // ZVD_OsalLogWrite, or null: logging off
+    SshMsgDef_AllocFn memAlloc;          // send buffers
+    SshMsgDef_FreeHookFn memFree;        // pairs with memAlloc
+    std::atomic<uint32_t> hooksResolved; // 1 once the three above are bound
+    pthread_mutex_t cacheLock;           // guards the binding of the cache pair
+    std::atomic<uint32_t> cacheResolved; // 1 once the cache pair is bound
+    SshMsgDef_AllocFn cacheAlloc;        // record memory (strings, arrays)
+    SshMsgDef_FreeHookFn cacheFree;      // pairs with cacheAlloc
+    SshMsgDef_AllocFn defaultAlloc;      // this module's malloc wrapper
+    SshMsgDef_FreeHookFn defaultFree;    // this module's free wrapper
+    uint32_t byteOrder;                  // 1: buffer integers are byte-reversed (big-endian host)
+};
+
+extern Context gClientRecv;
+extern Context gClientSend;
+extern Context gServerRecv;
+extern Context gServerSend;
+
+// Binds logWrite, memAlloc and memFree once (ZVD_OsalLogWrite, ZVD_OsalMemAlloc,
+// ZVD_OsalMemFree; the memory pair falls back to malloc/free as a pair).
+// Lock-free after the first call.
+void resolve_platform_hooks(Context &ctx);
+
+// Binds cacheAlloc and cacheFree once: the platform cache pair when
+// ZVD_OsalMemUseFlagGet(12) returns exactly 1 and both functions exist, else
+// malloc/free. Lock-free after the first call.
+void resolve_cache_hooks(Context &ctx);
+
+// Byte-order flag of the host: 1 when big-endian.
+uint32_t HostByteOrderFlag();
+
+// Test support: returns a context to its load-time state so that one process
+// can observe a first binding again. Not exported from the shared library.
+void ResetContextForTest(Context &ctx);
+
+// How the parameter messages name a pointer.
+inline const char *NullName(const void *p) { return p == nullptr ? "null" : "nonNull"; }
+
+// The logging step. Resolves the platform hooks and, when a log writer is
+// bound, calls it with (descriptor, 2, code, "", line, tag, format, args...).
+// No lock is held while the writer runs. Cold: only failure paths log.
+template <class... Args>
+[[gnu::cold, gnu::noinline]] void LogLine(Context &ctx, uint32_t code, uint32_t line, const char *tag,
+                                          const char *format, Args... args) {
+    resolve_platform_hooks(ctx);
+    if (SshMsgDef_LogWriteFn write = ctx.logWrite) {
+        write(&ctx.desc, kLogLevel, code, "", line, tag, format, args...);
+    }
+}
+
+}  // namespace ssh_msg_def::internal
+
+// Logs through the module's logging step with the source line of this call.
+#define SSH_MSG_DEF_LOG(ctx, code, tag, ...) \
+    ::ssh_msg_def::internal::LogLine((ctx), (code), __LINE__, (tag), __VA_ARGS__)
+
+#endif

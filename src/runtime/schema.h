@@ -1,0 +1,126 @@
+// Message schemas: what the generic codec knows about a message. A schema is a
+// constexpr table of field descriptors (kind, record member, nested schema) in
+// slot order plus the message's identity, function tags, modules and the few
+// rules in which messages differ (root and nested decoder forms, fixed send
+// image). The engines in decode.h, encode.h and send.h walk these tables at
+// compile time; nothing here is message-specific.
+#ifndef SSH_MSG_DEF_RUNTIME_SCHEMA_H
+#define SSH_MSG_DEF_RUNTIME_SCHEMA_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "context.h"
+
+namespace ssh_msg_def::internal {
+
+enum class Kind : uint8_t {
+    kScalar,  // uint32_t member
+    kString,  // char * member, owned when decoded
+    kTable,   // nested record held by value
+    kVector,  // uint32_t count member, then an owned pointer to element records
+};
+
+// Root decoder forms. A self-contained root checks the root table itself and
+// zeroes the record only once the table passed; a delegating root zeroes the
+// record first and hands the root table to the message's nested decoder.
+enum class RootForm : uint8_t { kSelfContained, kDelegating };
+
+// Nested decoder forms. A guarded one repeats the parameter check, zeroes its
+// record after the table checks and, if its record owns memory, releases it
+// after a field failure; a plain one does neither and logs allocation failures
+// with the wide message.
+enum class NestedForm : uint8_t { kNone, kGuarded, kPlain };
+
+struct Schema;
+
+struct Field {
+    Kind kind;
+    uint16_t offset;       // record member (the count, for a vector)
+    uint16_t arrayOffset;  // vector only: the array pointer member
+    const Schema *nested;  // table and vector only: the nested or element schema
+};
+
+struct Tags {
+    const char *unpack;      // root decoder
+    const char *nested;      // nested decoder
+    const char *release;     // release routine
+    const char *pack;        // root writer
+    const char *sendSingle;  // single send buffer
+    const char *sendBatch;   // batch block
+};
+
+struct Schema {
+    uint32_t msgId;
+    uint32_t recordSize;
+    const Field *fields;  // slot i is fields[i]
+    uint16_t slotCount;
+    RootForm root;
+    NestedForm nested;
+    bool fixedImage;  // sent as the fixed all-scalar image instead of the compact encoding
+    Context *recv;    // decoders and release routines
+    Context *send;    // writers and send operations
+    Tags tags;
+};
+
+constexpr bool IsReference(Kind k) { return k != Kind::kScalar; }
+
+// True when a record of this schema, or a record nested in it by value, owns
+// memory after a decode.
+constexpr bool OwnsMemory(const Schema &s) {
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        const Field &f = s.fields[i];
+        if (f.kind == Kind::kString || f.kind == Kind::kVector) return true;
+        if (f.kind == Kind::kTable && OwnsMemory(*f.nested)) return true;
+    }
+    return false;
+}
+
+// True when the record itself (not a nested one) holds strings or arrays.
+constexpr bool OwnsMemoryDirectly(const Schema &s) {
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        if (s.fields[i].kind == Kind::kString || s.fields[i].kind == Kind::kVector) return true;
+    }
+    return false;
+}
+
+// A schema is well formed when its members follow the slots in order inside the
+// record, vectors hold elements that own nothing, and a fixed image is only
+// asked of an all-scalar message.
+constexpr bool WellFormed(const Schema &s) {
+    uint32_t next = 0;
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        const Field &f = s.fields[i];
+        if (f.offset < next) return false;
+        next = f.offset + 1;
+        if (f.kind == Kind::kVector) {
+            if (f.arrayOffset <= f.offset || OwnsMemory(*f.nested)) return false;
+            next = f.arrayOffset + 1;
+        }
+        if ((f.kind == Kind::kTable || f.kind == Kind::kVector) != (f.nested != nullptr)) return false;
+        if (s.fixedImage && f.kind != Kind::kScalar) return false;
+    }
+    return next <= s.recordSize;
+}
+
+}  // namespace ssh_msg_def::internal
+
+// The six function tags of a message, spelled from its namespace and name.
+#define SSH_MSG_DEF_TAGS(Ns, Msg)                                                                  \
+    ::ssh_msg_def::internal::Tags {                                                                \
+        #Ns "_" #Msg "_unpack", #Ns "_" #Msg "_unpack_non_root", #Ns "_" #Msg "_free_unpacked",    \
+            #Ns "_" #Msg "_pack", #Ns "_" #Msg "__sendsingle", #Ns "_" #Msg "__sendbatch"          \
+    }
+
+#define SSH_MSG_DEF_SCALAR(Rec, member) \
+    ::ssh_msg_def::internal::Field { ::ssh_msg_def::internal::Kind::kScalar, offsetof(Rec, member), 0, nullptr }
+#define SSH_MSG_DEF_STRING(Rec, member) \
+    ::ssh_msg_def::internal::Field { ::ssh_msg_def::internal::Kind::kString, offsetof(Rec, member), 0, nullptr }
+#define SSH_MSG_DEF_TABLE(Rec, member, schema) \
+    ::ssh_msg_def::internal::Field { ::ssh_msg_def::internal::Kind::kTable, offsetof(Rec, member), 0, &(schema) }
+#define SSH_MSG_DEF_VECTOR(Rec, count, array, schema)                                                  \
+    ::ssh_msg_def::internal::Field {                                                                   \
+        ::ssh_msg_def::internal::Kind::kVector, offsetof(Rec, count), offsetof(Rec, array), &(schema) \
+    }
+
+#endif

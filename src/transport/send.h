@@ -1,0 +1,137 @@
+// Send operations, generic over the schema: a single send in one exactly-sized
+// buffer, a batch in one block (a 65536-byte encoding area followed by the
+// descriptors), the count dispatch of `__sendmsg` / `__sendtomsg`, and the fixed
+// image path of all-scalar messages (no allocation for a single send, images
+// then descriptors for a batch). Every buffer comes from the send module's
+// memory hook and goes back through it before the operation returns, on every
+// path. Nothing here logs.
+#ifndef SSH_MSG_DEF_TRANSPORT_SEND_H
+#define SSH_MSG_DEF_TRANSPORT_SEND_H
+
+#include <stdint.h>
+
+#include "encode.h"
+#include "ssh_msg_def/msg_common.h"
+
+namespace ssh_msg_def::internal {
+
+inline constexpr uint32_t kBatchArea = 65536;  // encoding area of a variable-size batch
+
+// VORN_SendToMsg when target is not 0, else VORN_SendMsg; the result unchanged.
+uint32_t CallFramework(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_t count, uint64_t target);
+
+// memAlloc / memFree of a send module, with moduleId and the operation's tag.
+void *SendAlloc(Context &ctx, uint32_t size, const char *tag);
+void SendFree(Context &ctx, void *block, const char *tag);
+
+template <const Schema *S>
+const uint8_t *RecordAt(const void *records, uint32_t i) {
+    return static_cast<const uint8_t *>(records) + static_cast<size_t>(i) * S->recordSize;
+}
+
+template <const Schema *S>
+uint32_t SendSingle(uint32_t handle, const void *record, uint64_t target) {
+    if constexpr (S->fixedImage) {
+        if (record == nullptr) return SSH_MSG_DEF_ERROR;
+        uint8_t image[1024];
+        WriteImage<S>(image, record, S->send->byteOrder != 0);
+        const SshMsgDef_MsgDesc desc{image, S->msgId, kImageSize<S>};
+        return CallFramework(handle, &desc, 1, target);
+    } else {
+        const uint32_t size = RootSize<S>(record);
+        if (size == 0) return SSH_MSG_DEF_ERROR;
+        auto *buf = static_cast<uint8_t *>(SendAlloc(*S->send, size, S->tags.sendSingle));
+        if (buf == nullptr) return SSH_MSG_DEF_ERROR;
+        (void)RootWrite<S>(buf, size, record);
+        const SshMsgDef_MsgDesc desc{buf, S->msgId, size};
+        const uint32_t result = CallFramework(handle, &desc, 1, target);
+        SendFree(*S->send, buf, S->tags.sendSingle);
+        return result;
+    }
+}
+
+// Fixed path: count images of kImageSize bytes, then count descriptors.
+template <const Schema *S>
+uint32_t SendImages(uint32_t handle, const void *records, uint32_t count, uint64_t target) {
+    constexpr uint32_t kStride = kImageSize<S> + sizeof(SshMsgDef_MsgDesc);
+    if (records == nullptr || count > 0xFFFFFFFFu / kStride) return SSH_MSG_DEF_ERROR;
+    const uint32_t images = kImageSize<S> * count;
+    auto *block = static_cast<uint8_t *>(SendAlloc(*S->send, kStride * count, S->tags.sendBatch));
+    if (block == nullptr) return SSH_MSG_DEF_ERROR;
+    auto *descs = reinterpret_cast<SshMsgDef_MsgDesc *>(block + images);
+    const bool swap = S->send->byteOrder != 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint8_t *image = block + static_cast<size_t>(i) * kImageSize<S>;
+        WriteImage<S>(image, RecordAt<S>(records, i), swap);
+        descs[i] = {image, S->msgId, kImageSize<S>};
+    }
+    const uint32_t result = CallFramework(handle, descs, count, target);
+    SendFree(*S->send, block, S->tags.sendBatch);
+    return result;
+}
+
+// Variable path: all encodings back to back in the first 65536 bytes of one
+// block, descriptors behind them. Sent whole or not at all.
+template <const Schema *S>
+uint32_t SendBatch(uint32_t handle, const void *records, uint32_t count, uint64_t target) {
+    if constexpr (S->fixedImage) {
+        return SendImages<S>(handle, records, count, target);
+    } else {
+        // The block size must fit 32 bits; such a batch could never fit the area anyway.
+        if (count > (0xFFFFFFFFu - kBatchArea) / sizeof(SshMsgDef_MsgDesc)) return SSH_MSG_DEF_ERROR;
+        auto *block = static_cast<uint8_t *>(
+            SendAlloc(*S->send, kBatchArea + static_cast<uint32_t>(sizeof(SshMsgDef_MsgDesc)) * count,
+                      S->tags.sendBatch));
+        if (block == nullptr) return SSH_MSG_DEF_ERROR;
+        auto *descs = reinterpret_cast<SshMsgDef_MsgDesc *>(block + kBatchArea);
+        uint32_t used = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            // A null array fails at record 0, so RecordAt never offsets a null pointer.
+            const uint8_t *record = RecordAt<S>(records, i);
+            const uint32_t size = RootSize<S>(record);
+            if (size == 0 || size > kBatchArea - used) {  // also fails once the area is full
+                SendFree(*S->send, block, S->tags.sendBatch);
+                return SSH_MSG_DEF_ERROR;
+            }
+            (void)RootWrite<S>(block + used, kBatchArea - used, record);
+            descs[i] = {block + used, S->msgId, size};
+            used += size;
+        }
+        const uint32_t result = CallFramework(handle, descs, count, target);
+        SendFree(*S->send, block, S->tags.sendBatch);
+        return result;
+    }
+}
+
+// `__sendmsg` (target 0) and `__sendtomsg`: refuse an empty array, send one
+// record alone and several as a batch.
+template <const Schema *S>
+uint32_t SendMsg(uint32_t handle, const void *records, uint32_t count, uint64_t target) {
+    if (count == 0) return SSH_MSG_DEF_ERROR;
+    if (count == 1) return SendSingle<S>(handle, records, target);
+    return SendBatch<S>(handle, records, count, target);
+}
+
+}  // namespace ssh_msg_def::internal
+
+// The five exported send-side functions of a message.
+#define SSH_MSG_DEF_SEND_OPS(Rec, schema)                                                                   \
+    extern "C" uint32_t Rec##__pack(const Rec *record, uint8_t *buffer, uint32_t *length) {                \
+        return ::ssh_msg_def::internal::Pack<&(schema)>(record, buffer, length);                            \
+    }                                                                                                       \
+    extern "C" uint32_t Rec##__sendsingle(uint32_t handle, const Rec *record, uint64_t, uint64_t target) { \
+        return ::ssh_msg_def::internal::SendSingle<&(schema)>(handle, record, target);                      \
+    }                                                                                                       \
+    extern "C" uint32_t Rec##__sendbatch(uint32_t handle, const Rec *records, uint32_t count,              \
+                                         uint64_t target) {                                                 \
+        return ::ssh_msg_def::internal::SendBatch<&(schema)>(handle, records, count, target);               \
+    }                                                                                                       \
+    extern "C" uint32_t Rec##__sendmsg(uint32_t handle, const Rec *records, uint32_t count) {              \
+        return ::ssh_msg_def::internal::SendMsg<&(schema)>(handle, records, count, 0);                      \
+    }                                                                                                       \
+    extern "C" uint32_t Rec##__sendtomsg(uint32_t handle, const Rec *records, uint32_t count,              \
+                                         uint64_t target) {                                                 \
+        return ::ssh_msg_def::internal::SendMsg<&(schema)>(handle, records, count, target);                 \
+    }
+
+#endif

@@ -1,0 +1,131 @@
+// Shared test helpers: hex byte vectors, a type-erased view of each message's
+// exported functions, a printer that renders any record (via its schema) so
+// that records compare as text, and a fixture that resets the recorder and the
+// module contexts and fails any test that leaks or mismatches a block.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+#include "decode.h"
+#include "recorder.h"
+#include "ssh_msg_def/ssh_msg_def.h"
+#include "sshc/schemas.h"
+#include "sshs/schemas.h"
+
+namespace smd = ssh_msg_def::internal;
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes Hex(const char *text) {
+    Bytes out;
+    unsigned v;
+    int n;
+    while (sscanf(text, " %2x%n", &v, &n) == 1) out.push_back(static_cast<uint8_t>(v)), text += n;
+    return out;
+}
+
+template <const smd::Schema *S>
+std::string Describe(const void *rec) {
+    std::string out = "{";
+    smd::ForEachSlot<S->slotCount>([&](auto slot) {
+        constexpr smd::Field f = S->fields[decltype(slot)::value];
+        if (decltype(slot)::value > 0) out += ", ";
+        if constexpr (f.kind == smd::Kind::kScalar) {
+            out += std::to_string(smd::Member<uint32_t>(rec, f.offset));
+        } else if constexpr (f.kind == smd::Kind::kString) {
+            const char *s = smd::Member<const char *>(rec, f.offset);
+            out += s ? "\"" + std::string(s) + "\"" : "null";
+        } else if constexpr (f.kind == smd::Kind::kTable) {
+            out += Describe<f.nested>(&smd::Member<char>(rec, f.offset));
+        } else {
+            const uint32_t n = smd::Member<uint32_t>(rec, f.offset);
+            auto *a = smd::Member<const uint8_t *>(rec, f.arrayOffset);
+            out += std::to_string(n) + (a ? ":[" : ":null");
+            for (uint32_t i = 0; a && i < n; ++i) out += (i ? ", " : "") + Describe<f.nested>(a + i * f.nested->recordSize);
+            if (a) out += "]";
+        }
+    });
+    return out + "}";
+}
+
+// One message's exported functions behind record-agnostic signatures.
+struct Codec {
+    const char *name;
+    uint32_t size;
+    uint32_t id;
+    uint32_t (*unpack)(const uint8_t *, uint32_t, void *);
+    void (*release)(void *);
+    uint32_t (*pack)(const void *, uint8_t *, uint32_t *);
+    uint32_t (*sendsingle)(uint32_t, const void *, uint64_t, uint64_t);
+    uint32_t (*sendbatch)(uint32_t, const void *, uint32_t, uint64_t);
+    uint32_t (*sendmsg)(uint32_t, const void *, uint32_t);
+    uint32_t (*sendtomsg)(uint32_t, const void *, uint32_t, uint64_t);
+    std::string (*describe)(const void *);
+};
+
+#define SMD_CODEC(Rec, schema)                                                                          \
+    Codec {                                                                                             \
+        #Rec, sizeof(Rec), schema.msgId,                                                                \
+            [](const uint8_t *b, uint32_t l, void *r) { return Rec##__unpack(b, l, (Rec *)r); },        \
+            [](void *r) { Rec##_free__unpacked((Rec *)r); },                                            \
+            [](const void *r, uint8_t *b, uint32_t *l) { return Rec##__pack((const Rec *)r, b, l); },   \
+            [](uint32_t h, const void *r, uint64_t x, uint64_t t) {                                     \
+                return Rec##__sendsingle(h, (const Rec *)r, x, t);                                      \
+            },                                                                                          \
+            [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                     \
+                return Rec##__sendbatch(h, (const Rec *)r, n, t);                                       \
+            },                                                                                          \
+            [](uint32_t h, const void *r, uint32_t n) { return Rec##__sendmsg(h, (const Rec *)r, n); }, \
+            [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                     \
+                return Rec##__sendtomsg(h, (const Rec *)r, n, t);                                       \
+            },                                                                                          \
+            &Describe<&schema>                                                                          \
+    }
+
+inline const Codec kFileTrans = SMD_CODEC(SshcMsgDef_FileTrans, smd::kFileTrans);
+inline const Codec kFileDir = SMD_CODEC(SshcMsgDef_FileDir, smd::kFileDir);
+inline const Codec kConnectPara = SMD_CODEC(SshcMsgDef_ConnectPara, smd::kConnectPara);
+inline const Codec kSftpci = SMD_CODEC(SshcMsgDef_SftpciMessage, smd::kSftpciMessage);
+inline const Codec kPortList = SMD_CODEC(SshsMsgDef_PortList, smd::kPortList);
+inline const Codec kForwardPort = SMD_CODEC(SshsMsgDef_ForwardPort, smd::kForwardPort);
+inline const Codec kTcpForword = SMD_CODEC(SshsMsgDef_TcpForwordMessage, smd::kTcpForwordMessage);
+
+// Record storage of any message, aligned like its record.
+struct Storage {
+    alignas(8) uint8_t bytes[256] = {};
+    void *get() { return bytes; }
+};
+
+inline Bytes Pack(const Codec &c, const void *rec) {
+    Bytes out(1 << 20);
+    uint32_t len = static_cast<uint32_t>(out.size());
+    EXPECT_EQ(c.pack(rec, out.data(), &len), 0u) << c.name;
+    out.resize(len);
+    return out;
+}
+
+// "code|tag|text" of every log line so far.
+inline std::vector<std::string> Logs() {
+    std::vector<std::string> out;
+    for (size_t i = 0; const RecEvent *e = rec_find(REC_LOG, i); ++i) {
+        out.push_back(std::to_string(e->a) + "|" + e->tag + "|" + e->text);
+    }
+    return out;
+}
+
+class LibTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        rec_reset();
+        for (smd::Context *c : {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend}) {
+            smd::ResetContextForTest(*c);
+        }
+    }
+    void TearDown() override {
+        EXPECT_EQ(rec_live_blocks(), 0) << "blocks leaked";
+        EXPECT_EQ(rec_free_errors(), 0) << "bad frees (unknown, double, tag/arg mismatch or overrun)";
+    }
+};
