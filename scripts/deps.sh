@@ -1,0 +1,31 @@
+#!/bin/sh
+# Installs the Debian packages a make target needs, when they are missing and we
+# are root; otherwise only reports what is missing.
+# Usage: scripts/deps.sh GROUP...   (groups: build fuzz cross bench tools coverage)
+set -eu
+pkgs=""
+for group in "$@"; do
+    case $group in
+        build) pkgs="$pkgs cmake ninja-build g++ gcc make binutils libgtest-dev googletest" ;;
+        fuzz) pkgs="$pkgs clang-14 libclang-rt-14-dev llvm-14 valgrind" ;;
+        coverage) pkgs="$pkgs gcovr" ;;
+        cross) pkgs="$pkgs crossbuild-essential-arm64 crossbuild-essential-s390x qemu-user googletest" ;;
+        bench) pkgs="$pkgs libbenchmark-dev valgrind gnuplot-nox" ;;
+        tools) pkgs="$pkgs libcli11-dev nlohmann-json3-dev" ;;
+        *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
+    esac
+done
+missing=""
+for p in $pkgs; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+if [ "$(id -u)" -eq 0 ]; then
+    echo "installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q >/dev/null
+    apt-get install -y -q --no-install-recommends $missing >/dev/null
+else
+    echo "missing Debian packages:$missing (run as root to install them)" >&2
+    exit 1
+fi
