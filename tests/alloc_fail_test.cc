@@ -9,8 +9,14 @@ namespace {
 char *S(const char *s) { return const_cast<char *>(s); }
 
 SshsMsgDef_ForwardPort gPorts[] = {{22, 2222}, {80, 8080}, {443, 8443}};
-SshcMsgDef_ConnectPara kPara = {S("host.example.org"), 22, S("operator"), 3, S("/home/operator/.ssh/id_ed25519"),
-                                S("aes128-ctr,aes256-ctr,chacha20-poly1305"), S("welcome"), 30000};
+SshcMsgDef_ConnectPara kPara = {S("host.example.org"),
+                                22,
+                                S("operator"),
+                                3,
+                                S("/home/operator/.ssh/id_ed25519"),
+                                S("aes128-ctr,aes256-ctr,chacha20-poly1305"),
+                                S("welcome"),
+                                30000};
 
 struct Realistic {
     const Codec &codec;
@@ -19,17 +25,37 @@ struct Realistic {
 };
 
 const Realistic kRecords[] = {
-    {kFileTrans, [](void *r) { *(SshcMsgDef_FileTrans *)r = {7, S("/home/user/file.txt"), S("/tmp/"), 9}; }, 2},
-    {kFileDir, [](void *r) { *(SshcMsgDef_FileDir *)r = {S("/var/log"), 1, 2, 3, S("*.log")}; }, 2},
+    {kFileTrans,
+     [](void *r) {
+         *(SshcMsgDef_FileTrans *)r = {7, S("/home/user/file.txt"), S("/tmp/"), 9};
+     },
+     2},
+    {kFileDir,
+     [](void *r) {
+         *(SshcMsgDef_FileDir *)r = {S("/var/log"), 1, 2, 3, S("*.log")};
+     },
+     2},
     {kConnectPara, [](void *r) { *(SshcMsgDef_ConnectPara *)r = kPara; }, 5},
     {kSftpci,
      [](void *r) {
          *(SshcMsgDef_SftpciMessage *)r = {1, 2, 3, 4, kPara, {S("/srv"), 5, 6, 7, S("")}, {8, S("a"), S("b"), 9}};
      },
      9},
-    {kPortList, [](void *r) { *(SshsMsgDef_PortList *)r = {S("lo"), S("eth0"), 3, gPorts}; }, 3},
-    {kTcpForword, [](void *r) { *(SshsMsgDef_TcpForwordMessage *)r = {1, 2, 3, 4, {S("lo"), S(""), 3, gPorts}}; }, 3},
-    {kForwardPort, [](void *r) { *(SshsMsgDef_ForwardPort *)r = {1, 2}; }, 0},
+    {kPortList,
+     [](void *r) {
+         *(SshsMsgDef_PortList *)r = {S("lo"), S("eth0"), 3, gPorts};
+     },
+     3},
+    {kTcpForword,
+     [](void *r) {
+         *(SshsMsgDef_TcpForwordMessage *)r = {1, 2, 3, 4, {S("lo"), S(""), 3, gPorts}};
+     },
+     3},
+    {kForwardPort,
+     [](void *r) {
+         *(SshsMsgDef_ForwardPort *)r = {1, 2};
+     },
+     0},
 };
 
 bool PlainNested(const char *tag) {
@@ -60,7 +86,7 @@ TEST_P(AllocFailTest, EveryDecodeAllocationFailsCleanly) {
                      PlainNested(failed->tag) ? "                " : " ", failed->a);
             EXPECT_EQ(Logs(), std::vector<std::string>{"12|" + std::string(failed->tag) + "|" + text});
             const std::string after = r.codec.describe(out.get());
-            EXPECT_EQ(after.find('"'), std::string::npos) << after;  // no string survives
+            EXPECT_EQ(after.find('"'), std::string::npos) << after;   // no string survives
             EXPECT_EQ(after.find(":["), std::string::npos) << after;  // nor the array
             EXPECT_EQ(rec_live_blocks(), 0) << "at allocation " << k;
         }

@@ -33,7 +33,7 @@ struct Rule {
     const char *what;
     const Codec &codec;
     void (*fill)(void *);
-    Patch patches[2];  // width 0: unused
+    Patch patches[2];   // width 0: unused
     const char *log;    // "code|tag|text", or "" for none
     const char *after;  // the record afterwards
     int64_t len = -1;   // the length passed, when not the buffer's
@@ -57,10 +57,18 @@ const Rule kRules[] = {
     {"root 3", kFileTrans, FileTransAb, {{0, 3, 4}}, "Table offset(3) is out of range(4 - 35)", kFtKept},
     {"root len-3", kFileTrans, FileTransAb, {{0, 32, 4}}, "Table offset(32) is out of range(4 - 35)", kFtKept},
     {"vtable at 2", kFileTrans, FileTransAb, {{16, 14, 4}}, "Vtable offset(2) is out of range(4 - 31)", kFtKept},
-    {"vtable after end", kFileTrans, FileTransAb, {{16, 0xFFFFFFF0, 4}},
-     "Vtable offset(32) is out of range(4 - 31)", kFtKept},
-    {"vtable wraps", kFileTrans, FileTransAb, {{16, 17, 4}},
-     "Vtable offset(4294967295) is out of range(4 - 31)", kFtKept},
+    {"vtable after end",
+     kFileTrans,
+     FileTransAb,
+     {{16, 0xFFFFFFF0, 4}},
+     "Vtable offset(32) is out of range(4 - 31)",
+     kFtKept},
+    {"vtable wraps",
+     kFileTrans,
+     FileTransAb,
+     {{16, 17, 4}},
+     "Vtable offset(4294967295) is out of range(4 - 31)",
+     kFtKept},
     {"vtable too long", kFileTrans, FileTransAb, {{4, 32, 2}}, "Vtable Len(32) is out of range(0 - 31)", kFtKept},
     {"vtable to the end", kFileTrans, FileTransAb, {{4, 31, 2}}, "", kFtKept},
     {"scalar past end", kFileTrans, FileTransAb, {{8, 0xFFFF, 2}}, "", "{0, null, null, 0}"},
@@ -70,29 +78,58 @@ const Rule kRules[] = {
     {"string too long", kFileTrans, FileTransAb, {{28, 4, 4}}, "", "{1, null, null, 0}"},
     {"string length wraps", kFileTrans, FileTransAb, {{28, 0xFFFFFFFF, 4}}, "", "{1, null, null, 0}"},
     {"second string fails", kFileTrans, FileTransAb, {{12, 16, 2}}, "", "{1, null, null, 0}"},
-    {"delegating null buffer", kConnectPara, ConnectParaAb, {},
+    {"delegating null buffer",
+     kConnectPara,
+     ConnectParaAb,
+     {},
      "22|SshcMsgDef_ConnectPara_unpack|[ZIRKO]:Param invalid(null, 52, nonNull)",
-     "{\"a\", 5, \"b\", 0, null, null, null, 0}", -1, true},
-    {"delegating root 2", kConnectPara, ConnectParaAb, {{0, 2, 4}},
-     "22|SshcMsgDef_ConnectPara_unpack_non_root|[ZIRKO]:Table offset(2) is out of range(4 - 52)", kCpZero},
-    {"delegating vtable", kConnectPara, ConnectParaAb, {{4, 60, 2}},
-     "22|SshcMsgDef_ConnectPara_unpack_non_root|[ZIRKO]:Vtable Len(60) is out of range(0 - 48)", kCpZero},
+     "{\"a\", 5, \"b\", 0, null, null, null, 0}",
+     -1,
+     true},
+    {"delegating root 2",
+     kConnectPara,
+     ConnectParaAb,
+     {{0, 2, 4}},
+     "22|SshcMsgDef_ConnectPara_unpack_non_root|[ZIRKO]:Table offset(2) is out of range(4 - 52)",
+     kCpZero},
+    {"delegating vtable",
+     kConnectPara,
+     ConnectParaAb,
+     {{4, 60, 2}},
+     "22|SshcMsgDef_ConnectPara_unpack_non_root|[ZIRKO]:Vtable Len(60) is out of range(0 - 48)",
+     kCpZero},
     {"delegating field", kConnectPara, ConnectParaAb, {{46, 100, 4}}, "", "{null, 5, null, 0, null, null, null, 0}"},
-    {"nested string", kSftpci, Sftpci, {{-4, 1000, 4, "dirname"}}, "",
+    {"nested string",
+     kSftpci,
+     Sftpci,
+     {{-4, 1000, 4, "dirname"}},
+     "",
      "{1, 0, 0, 0, {null, 5, null, 0, null, null, null, 0}, {null, 0, 0, 0, null}, {0, null, null, 0}}"},
-    {"element table", kPortList, PortList81, {{41, 0x1000, 4}},
-     "22|SshsMsgDef_ForwardPort_unpack_non_root|[ZIRKO]:Table offset(4137) is out of range(4 - 81)", kListFailed},
+    {"element table",
+     kPortList,
+     PortList81,
+     {{41, 0x1000, 4}},
+     "22|SshsMsgDef_ForwardPort_unpack_non_root|[ZIRKO]:Table offset(4137) is out of range(4 - 81)",
+     kListFailed},
     {"element offset wraps", kPortList, PortList81, {{37, 0xFFFFFFF0, 4}}, "", kListFailed},
     {"count 2^30", kPortList, PortList81, {{33, 0x40000000, 4}}, "", "{null, null, 0:null}"},
     {"count past end", kPortList, PortList81, {{33, 20, 4}}, "", "{null, null, 0:null}"},
     {"count word past end", kPortList, PortList81, {{22, 0x100, 4}}, "", "{null, null, 0:null}"},
     {"list offset wraps", kPortList, PortList81, {{22, 0xFFFFFFFF, 4}}, "", "{null, null, 0:null}"},
-    {"nested list element", kTcpForword, Tcp111, {{71, 0x1000, 4}},
+    {"nested list element",
+     kTcpForword,
+     Tcp111,
+     {{71, 0x1000, 4}},
      "22|SshsMsgDef_ForwardPort_unpack_non_root|[ZIRKO]:Table offset(4167) is out of range(4 - 111)",
      "{1, 0, 3, 0, {null, null, 2:null}}"},
     {"no slot 4", kTcpForword, Tcp111, {{4, 12, 2}}, "", "{1, 0, 3, 0, {null, null, 0:null}}"},
-    {"self-contained vtable", kForwardPort, [](void *r) { *(SshsMsgDef_ForwardPort *)r = {22, 8080}; },
-     {{12, 20, 4}}, "22|SshsMsgDef_ForwardPort_unpack|[ZIRKO]:Vtable offset(4294967288) is out of range(4 - 20)",
+    {"self-contained vtable",
+     kForwardPort,
+     [](void *r) {
+         *(SshsMsgDef_ForwardPort *)r = {22, 8080};
+     },
+     {{12, 20, 4}},
+     "22|SshsMsgDef_ForwardPort_unpack|[ZIRKO]:Vtable offset(4294967288) is out of range(4 - 20)",
      "{22, 8080}"},
 };
 
@@ -122,12 +159,11 @@ TEST_P(DecodeRuleTest, RejectsWithItsLogAndRecordState) {
     if (memcmp(out.bytes, base.bytes, sizeof out.bytes) != 0) r.codec.release(out.get());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, DecodeRuleTest, ::testing::ValuesIn(kRules),
-                         [](const auto &info) {
-                             std::string n = info.param.what;
-                             for (char &c : n) c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Rules, DecodeRuleTest, ::testing::ValuesIn(kRules), [](const auto &info) {
+    std::string n = info.param.what;
+    for (char &c : n) c = isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return n;
+});
 
 TEST_F(LibTest, GuardedNestedDecoderChecksItsOwnParameters) {
     SshsMsgDef_ForwardPort rec{3, 4};
@@ -141,9 +177,10 @@ TEST_F(LibTest, GuardedNestedDecoderChecksItsOwnParameters) {
 }
 
 TEST_F(LibTest, ReleaseIsIdempotentAndIgnoresNull) {
-    const Bytes buf = Hex("0e000000 0a00 1f00 0400 0000 0800 0a000000 08000000 0b000000 02000000 616200 02000000 "
-                          "10000000 1c000000 0800 0800 0400 0000 08000000 05000000 0800 0c00 0400 0800 08000000 "
-                          "07000000 09000000");
+    const Bytes buf =
+        Hex("0e000000 0a00 1f00 0400 0000 0800 0a000000 08000000 0b000000 02000000 616200 02000000 "
+            "10000000 1c000000 0800 0800 0400 0000 08000000 05000000 0800 0c00 0400 0800 08000000 "
+            "07000000 09000000");
     SshsMsgDef_PortList rec;
     SshsMsgDef_PortList__unpack(buf.data(), static_cast<uint32_t>(buf.size()), &rec);
     SshsMsgDef_PortList_free__unpacked(&rec);

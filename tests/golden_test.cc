@@ -17,9 +17,15 @@ struct Golden {
 
 const Golden kGolden[] = {
     {kFileTrans, [](void *) {}, "10000000 0C00 0400 0000000000000000 0C000000"},
-    {kFileTrans, [](void *r) { *(SshcMsgDef_FileTrans *)r = {1, S("ab"), nullptr, 0}; },
+    {kFileTrans,
+     [](void *r) {
+         *(SshcMsgDef_FileTrans *)r = {1, S("ab"), nullptr, 0};
+     },
      "10000000 0C00 1300 0400 0800 00000000 0C000000 01000000 04000000 02000000 616200"},
-    {kFileTrans, [](void *r) { *(SshcMsgDef_FileTrans *)r = {1, S(""), nullptr, 2}; },
+    {kFileTrans,
+     [](void *r) {
+         *(SshcMsgDef_FileTrans *)r = {1, S(""), nullptr, 2};
+     },
      "10000000 0C00 1500 0400 0C00 0000 0800 0C000000 01000000 02000000 04000000 00000000 00"},
     {kFileDir, [](void *) {}, "12000000 0E00 0400 00000000000000000000 0E000000"},
     {kFileDir, [](void *r) { ((SshcMsgDef_FileDir *)r)->field3 = 7; },
@@ -40,21 +46,33 @@ const Golden kGolden[] = {
      "16000000 1200 1400 00000000 0400 0000 0800 0C00 1000 12000000 09000000 20000000 2E000000 3A000000 "
      "1400 0400 00000000000000000000000000000000 14000000 0E00 0400 00000000000000000000 0E000000 "
      "0C00 0400 0000000000000000 0C000000"},
-    {kForwardPort, [](void *r) { *(SshsMsgDef_ForwardPort *)r = {22, 8080}; },
+    {kForwardPort,
+     [](void *r) {
+         *(SshsMsgDef_ForwardPort *)r = {22, 8080};
+     },
      "0C000000 0800 0C00 0400 0800 08000000 16000000 901F0000"},
     {kForwardPort, [](void *) {}, "0c000000 0800 0400 00000000 08000000"},
     {kPortList, [](void *) {}, "0e000000 0a00 0400 000000000000 0a000000"},
     {kPortList, [](void *r) { ((SshsMsgDef_PortList *)r)->field0 = S("ab"); },
      "0E000000 0A00 0F00 0400 0000 0000 0A000000 04000000 02000000 616200"},
-    {kPortList, [](void *r) { *(SshsMsgDef_PortList *)r = {nullptr, nullptr, 1, gOnePort}; },
+    {kPortList,
+     [](void *r) {
+         *(SshsMsgDef_PortList *)r = {nullptr, nullptr, 1, gOnePort};
+     },
      "0E000000 0A00 1000 0000 0000 0400 0A000000 04000000 01000000 0C000000 0800 0800 0400 0000 "
      "08000000 07000000"},
-    {kPortList, [](void *r) { *(SshsMsgDef_PortList *)r = {S("ab"), nullptr, 2, gPorts}; },
+    {kPortList,
+     [](void *r) {
+         *(SshsMsgDef_PortList *)r = {S("ab"), nullptr, 2, gPorts};
+     },
      "0e000000 0a00 1f00 0400 0000 0800 0a000000 08000000 0b000000 02000000 616200 02000000 10000000 "
      "1c000000 0800 0800 0400 0000 08000000 05000000 0800 0c00 0400 0800 08000000 07000000 09000000"},
     {kTcpForword, [](void *) {},
      "12000000 0e00 0800 0000 0000 0000 0000 0400 0e000000 0e000000 0a00 0400 000000000000 0a000000"},
-    {kTcpForword, [](void *r) { *(SshsMsgDef_TcpForwordMessage *)r = {1, 0, 3, 0, {}}; },
+    {kTcpForword,
+     [](void *r) {
+         *(SshsMsgDef_TcpForwordMessage *)r = {1, 0, 3, 0, {}};
+     },
      "12000000 0e00 1000 0400 0000 0800 0000 0c00 0e000000 01000000 03000000 0e000000 "
      "0a00 0400 000000000000 0a000000"},
 };

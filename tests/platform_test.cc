@@ -31,7 +31,8 @@ void Load(const char *variant, uint32_t useFlag) {
 
 // One decode with a string, its release; optionally a send and a rejected decode.
 Seen Work(bool sendAndLog) {
-    const uint8_t ab[] = {16, 0, 0, 0, 12, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 12, 0, 0, 0, 4, 0, 0, 0, 2, 0, 0, 0, 'a', 'b'};
+    const uint8_t ab[] = {16, 0,  0, 0, 12, 0, 0, 0, 0, 0, 4, 0, 0, 0,   0,
+                          0,  12, 0, 0, 0,  4, 0, 0, 0, 2, 0, 0, 0, 'a', 'b'};
     SshcMsgDef_FileTrans rec;
     SshcMsgDef_FileTrans__unpack(ab, sizeof ab, &rec);
     const bool decoded = rec.field1 != nullptr && std::string(rec.field1) == "ab";

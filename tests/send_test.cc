@@ -16,12 +16,24 @@ struct Sample {
 };
 
 const Sample kSamples[] = {
-    {kFileTrans, [](void *r) { *(SshcMsgDef_FileTrans *)r = {1, S("ab"), nullptr, 2}; }},
-    {kFileDir, [](void *r) { *(SshcMsgDef_FileDir *)r = {S("d"), 1, 0, 3, nullptr}; }},
+    {kFileTrans,
+     [](void *r) {
+         *(SshcMsgDef_FileTrans *)r = {1, S("ab"), nullptr, 2};
+     }},
+    {kFileDir,
+     [](void *r) {
+         *(SshcMsgDef_FileDir *)r = {S("d"), 1, 0, 3, nullptr};
+     }},
     {kConnectPara, [](void *r) { *(SshcMsgDef_ConnectPara *)r = {S("h"), 22, 0, 0, 0, 0, S("x"), 1}; }},
     {kSftpci, [](void *r) { ((SshcMsgDef_SftpciMessage *)r)->fileTrans.field1 = S("f"); }},
-    {kPortList, [](void *r) { *(SshsMsgDef_PortList *)r = {S("ab"), nullptr, 2, gPorts}; }},
-    {kTcpForword, [](void *r) { *(SshsMsgDef_TcpForwordMessage *)r = {1, 0, 3, 0, {S("x"), 0, 2, gPorts}}; }},
+    {kPortList,
+     [](void *r) {
+         *(SshsMsgDef_PortList *)r = {S("ab"), nullptr, 2, gPorts};
+     }},
+    {kTcpForword,
+     [](void *r) {
+         *(SshsMsgDef_TcpForwordMessage *)r = {1, 0, 3, 0, {S("x"), 0, 2, gPorts}};
+     }},
 };
 
 class SendTest : public LibTest, public ::testing::WithParamInterface<Sample> {};
@@ -78,7 +90,7 @@ TEST_P(SendTest, BatchPacksBackToBackAndRefusesNullAndEmpty) {
     EXPECT_EQ(c.sendtomsg(1, array.data(), 0, 5), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(c.sendsingle(1, nullptr, 0, 0), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(rec_count(), 0u);
-    EXPECT_EQ(c.sendbatch(1, nullptr, 2, 0), SSH_MSG_DEF_ERROR);  // the block is taken and given back
+    EXPECT_EQ(c.sendbatch(1, nullptr, 2, 0), SSH_MSG_DEF_ERROR);                // the block is taken and given back
     EXPECT_EQ(c.sendbatch(1, array.data(), 0x0FFFF000, 0), SSH_MSG_DEF_ERROR);  // block size beyond 32 bits
     EXPECT_EQ(rec_count_kind(REC_MEM_ALLOC), 1u);
     EXPECT_EQ(rec_count_kind(REC_SEND), 0u);
@@ -150,10 +162,30 @@ TEST_F(LibTest, RegistrationOrderEarlyStopAndStatus) {
         std::vector<std::pair<uint32_t, Fn>> offered;  // identifier and decoder, in order
         uint32_t status;
     } kCases[] = {
-        {sshc_msg_def_recv_init, {}, {{0x9B687FAC, (Fn)SshcMsgDef_FileTrans__unpack}, {0xD2FEFB89, (Fn)SshcMsgDef_FileDir__unpack}, {0x767BF3F4, (Fn)SshcMsgDef_ConnectPara__unpack}, {0x21B17658, (Fn)SshcMsgDef_SftpciMessage__unpack}}, 0},
-        {sshc_msg_def_recv_init, {0, 7}, {{0x9B687FAC, (Fn)SshcMsgDef_FileTrans__unpack}, {0xD2FEFB89, (Fn)SshcMsgDef_FileDir__unpack}}, 7},
-        {sshc_msg_def_recv_init, {0, 0, 0, 9}, {{0x9B687FAC, (Fn)SshcMsgDef_FileTrans__unpack}, {0xD2FEFB89, (Fn)SshcMsgDef_FileDir__unpack}, {0x767BF3F4, (Fn)SshcMsgDef_ConnectPara__unpack}, {0x21B17658, (Fn)SshcMsgDef_SftpciMessage__unpack}}, 9},
-        {sshs_msg_def_recv_init, {}, {{0x71670B77, (Fn)SshsMsgDef_PortList__unpack}, {0xC27650FA, (Fn)SshsMsgDef_ForwardPort__unpack}, {0x70030D61, (Fn)SshsMsgDef_TcpForwordMessage__unpack}}, 0},
+        {sshc_msg_def_recv_init,
+         {},
+         {{0x9B687FAC, (Fn)SshcMsgDef_FileTrans__unpack},
+          {0xD2FEFB89, (Fn)SshcMsgDef_FileDir__unpack},
+          {0x767BF3F4, (Fn)SshcMsgDef_ConnectPara__unpack},
+          {0x21B17658, (Fn)SshcMsgDef_SftpciMessage__unpack}},
+         0},
+        {sshc_msg_def_recv_init,
+         {0, 7},
+         {{0x9B687FAC, (Fn)SshcMsgDef_FileTrans__unpack}, {0xD2FEFB89, (Fn)SshcMsgDef_FileDir__unpack}},
+         7},
+        {sshc_msg_def_recv_init,
+         {0, 0, 0, 9},
+         {{0x9B687FAC, (Fn)SshcMsgDef_FileTrans__unpack},
+          {0xD2FEFB89, (Fn)SshcMsgDef_FileDir__unpack},
+          {0x767BF3F4, (Fn)SshcMsgDef_ConnectPara__unpack},
+          {0x21B17658, (Fn)SshcMsgDef_SftpciMessage__unpack}},
+         9},
+        {sshs_msg_def_recv_init,
+         {},
+         {{0x71670B77, (Fn)SshsMsgDef_PortList__unpack},
+          {0xC27650FA, (Fn)SshsMsgDef_ForwardPort__unpack},
+          {0x70030D61, (Fn)SshsMsgDef_TcpForwordMessage__unpack}},
+         0},
         {sshs_msg_def_recv_init, {3}, {{0x71670B77, (Fn)SshsMsgDef_PortList__unpack}}, 3},
     };
     for (const auto &c : kCases) {
@@ -179,11 +211,13 @@ TEST_F(LibTest, RegistrationOrderEarlyStopAndStatus) {
 }
 
 TEST(Identifiers, AreFnv1aOfQualifiedNames) {
-    const std::pair<const char *, uint32_t> kIds[] = {
-        {"SshcMsgDef.FileTrans", smd::kFileTrans.msgId},     {"SshcMsgDef.FileDir", smd::kFileDir.msgId},
-        {"SshcMsgDef.ConnectPara", smd::kConnectPara.msgId}, {"SshcMsgDef.SftpciMessage", smd::kSftpciMessage.msgId},
-        {"SshsMsgDef.PortList", smd::kPortList.msgId},       {"SshsMsgDef.ForwardPort", smd::kForwardPort.msgId},
-        {"SshsMsgDef.TcpForwordMessage", smd::kTcpForwordMessage.msgId}};
+    const std::pair<const char *, uint32_t> kIds[] = {{"SshcMsgDef.FileTrans", smd::kFileTrans.msgId},
+                                                      {"SshcMsgDef.FileDir", smd::kFileDir.msgId},
+                                                      {"SshcMsgDef.ConnectPara", smd::kConnectPara.msgId},
+                                                      {"SshcMsgDef.SftpciMessage", smd::kSftpciMessage.msgId},
+                                                      {"SshsMsgDef.PortList", smd::kPortList.msgId},
+                                                      {"SshsMsgDef.ForwardPort", smd::kForwardPort.msgId},
+                                                      {"SshsMsgDef.TcpForwordMessage", smd::kTcpForwordMessage.msgId}};
     for (const auto &[name, id] : kIds) {
         uint32_t h = 0x811C9DC5;
         for (const char *p = name; *p; ++p) h = (h ^ static_cast<uint8_t>(*p)) * 0x01000193;

@@ -44,7 +44,8 @@ std::string Describe(const void *rec) {
             const uint32_t n = smd::Member<uint32_t>(rec, f.offset);
             auto *a = smd::Member<const uint8_t *>(rec, f.arrayOffset);
             out += std::to_string(n) + (a ? ":[" : ":null");
-            for (uint32_t i = 0; a && i < n; ++i) out += (i ? ", " : "") + Describe<f.nested>(a + i * f.nested->recordSize);
+            for (uint32_t i = 0; a && i < n; ++i)
+                out += (i ? ", " : "") + Describe<f.nested>(a + i * f.nested->recordSize);
             if (a) out += "]";
         }
     });
@@ -66,9 +67,9 @@ struct Codec {
     std::string (*describe)(const void *);
 };
 
-#define SMD_CODEC(Rec, schema)                                                                          \
-    Codec {                                                                                             \
-        #Rec, sizeof(Rec), schema.msgId,                                                                \
+#define SMD_CODEC(Rec, schema)                                                                    \
+    Codec {                                                                                       \
+#Rec, sizeof(Rec), schema.msgId,                                                                \
             [](const uint8_t *b, uint32_t l, void *r) { return Rec##__unpack(b, l, (Rec *)r); },        \
             [](void *r) { Rec##_free__unpacked((Rec *)r); },                                            \
             [](const void *r, uint8_t *b, uint32_t *l) { return Rec##__pack((const Rec *)r, b, l); },   \
@@ -82,7 +83,7 @@ struct Codec {
             [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                     \
                 return Rec##__sendtomsg(h, (const Rec *)r, n, t);                                       \
             },                                                                                          \
-            &Describe<&schema>                                                                          \
+            &Describe<&schema> \
     }
 
 inline const Codec kFileTrans = SMD_CODEC(SshcMsgDef_FileTrans, smd::kFileTrans);

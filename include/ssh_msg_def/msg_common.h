@@ -71,17 +71,15 @@ typedef void (*SshMsgDef_ResourceCleanFn)(void);
  *   count 0 for sendmsg/sendtomsg, allocation failure, a batch whose encodings
  *   exceed 65536 bytes). A batch is sent whole or not at all. Buffers are
  *   released before the call returns. Thread-safe for distinct records. */
-#define SSH_MSG_DEF_DECLARE_OPS(Rec)                                                              \
-    SSH_MSG_DEF_API uint32_t Rec##__unpack(const uint8_t *buffer, uint32_t len, Rec *record);     \
-    SSH_MSG_DEF_API void Rec##_free__unpacked(Rec *record);                                       \
-    SSH_MSG_DEF_API uint32_t Rec##__pack(const Rec *record, uint8_t *buffer, uint32_t *length);   \
-    SSH_MSG_DEF_API uint32_t Rec##__sendsingle(uint32_t handle, const Rec *record,                \
-                                               uint64_t reserved, uint64_t target);               \
-    SSH_MSG_DEF_API uint32_t Rec##__sendbatch(uint32_t handle, const Rec *records, uint32_t count, \
-                                              uint64_t target);                                   \
-    SSH_MSG_DEF_API uint32_t Rec##__sendmsg(uint32_t handle, const Rec *records, uint32_t count);  \
-    SSH_MSG_DEF_API uint32_t Rec##__sendtomsg(uint32_t handle, const Rec *records, uint32_t count, \
-                                              uint64_t target)
+#define SSH_MSG_DEF_DECLARE_OPS(Rec)                                                                                 \
+    SSH_MSG_DEF_API uint32_t Rec##__unpack(const uint8_t *buffer, uint32_t len, Rec *record);                        \
+    SSH_MSG_DEF_API void Rec##_free__unpacked(Rec *record);                                                          \
+    SSH_MSG_DEF_API uint32_t Rec##__pack(const Rec *record, uint8_t *buffer, uint32_t *length);                      \
+    SSH_MSG_DEF_API uint32_t Rec##__sendsingle(uint32_t handle, const Rec *record, uint64_t reserved,                \
+                                               uint64_t target);                                                     \
+    SSH_MSG_DEF_API uint32_t Rec##__sendbatch(uint32_t handle, const Rec *records, uint32_t count, uint64_t target); \
+    SSH_MSG_DEF_API uint32_t Rec##__sendmsg(uint32_t handle, const Rec *records, uint32_t count);                    \
+    SSH_MSG_DEF_API uint32_t Rec##__sendtomsg(uint32_t handle, const Rec *records, uint32_t count, uint64_t target)
 
 SSH_MSG_DEF_STATIC_ASSERT(sizeof(SshMsgDef_MsgDesc) == 16, "message descriptor is 16 bytes");
 SSH_MSG_DEF_STATIC_ASSERT(offsetof(SshMsgDef_MsgDesc, msgId) == 8, "identifier at byte 8");

@@ -32,8 +32,7 @@ uint32_t VORN_RegIDLResorceCleanFuncHook(SshMsgDef_ResourceCleanFn clean);
 /* Log writer: (module, level 2, code 22 or 12, file "", line, function tag,
  * printf format, arguments). The result is ignored. */
 typedef uint32_t (*SshMsgDef_LogWriteFn)(const SshMsgDef_ModuleDesc *module, uint32_t level, uint32_t code,
-                                         const char *file, uint32_t line, const char *tag, const char *format,
-                                         ...);
+                                         const char *file, uint32_t line, const char *tag, const char *format, ...);
 /* Allocator: (size, moduleId 0x6200 or the constant 12, function tag). */
 typedef void *(*SshMsgDef_AllocFn)(uint32_t size, uint32_t arg, const char *tag);
 /* Release: (pointer or null, the same second argument and tag as its allocation). */

@@ -16,8 +16,7 @@
 #define SECUREC_ERANGE 34
 #define SECUREC_EOVERLAP 54
 
-static inline int memcpy_sOptAsm(void *dest, size_t destMax,
-                                                                         const void *src, size_t count) {
+static inline int memcpy_sOptAsm(void *dest, size_t destMax, const void *src, size_t count) {
     if (dest == NULL || src == NULL) return SECUREC_EINVAL;
     if (count > destMax) return SECUREC_ERANGE;
     const char *d = (const char *)dest;
@@ -27,8 +26,7 @@ static inline int memcpy_sOptAsm(void *dest, size_t destMax,
     return SECUREC_EOK;
 }
 
-static inline int memset_s(void *dest, size_t destMax, int value,
-                                                                   size_t count) {
+static inline int memset_s(void *dest, size_t destMax, int value, size_t count) {
     if (dest == NULL) return SECUREC_EINVAL;
     if (count > destMax) return SECUREC_ERANGE;
     memset(dest, value, count);

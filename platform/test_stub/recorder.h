@@ -32,16 +32,16 @@ typedef enum RecKind {
 
 typedef struct RecEvent {
     RecKind kind;
-    uint32_t a;         /* LOG code; ALLOC size; FREE arg; SEND handle; REG id */
-    uint32_t b;         /* LOG line; ALLOC arg; SEND count */
-    const char *tag;    /* function tag as passed */
-    const void *ptr;    /* ALLOC result; FREE pointer; SEND descriptors; REG unpack; REG_CLEAN function */
-    const void *ptr2;   /* LOG module descriptor; REG release function */
-    uint64_t target;    /* SEND target */
-    int sendTo;         /* SEND: 1 when VORN_SendToMsg was called */
-    uint32_t level;     /* LOG level */
-    char file[8];       /* LOG file name */
-    char text[512];     /* LOG formatted line */
+    uint32_t a;               /* LOG code; ALLOC size; FREE arg; SEND handle; REG id */
+    uint32_t b;               /* LOG line; ALLOC arg; SEND count */
+    const char *tag;          /* function tag as passed */
+    const void *ptr;          /* ALLOC result; FREE pointer; SEND descriptors; REG unpack; REG_CLEAN function */
+    const void *ptr2;         /* LOG module descriptor; REG release function */
+    uint64_t target;          /* SEND target */
+    int sendTo;               /* SEND: 1 when VORN_SendToMsg was called */
+    uint32_t level;           /* LOG level */
+    char file[8];             /* LOG file name */
+    char text[512];           /* LOG formatted line */
     SshMsgDef_MsgDesc *descs; /* SEND: copy of the descriptors (addresses as passed) */
     uint8_t *data;            /* SEND: copy of every buffer, back to back */
 } RecEvent;
@@ -64,8 +64,8 @@ void rec_set_reg_results(const uint32_t *results, size_t n);
 void rec_set_clean_result(uint32_t result);
 void rec_set_use_flag(uint32_t value);
 
-long rec_live_blocks(void);  /* allocated through the stub and not yet freed */
-long rec_free_errors(void);  /* unknown pointer, second free, arg/tag mismatch, overrun */
+long rec_live_blocks(void); /* allocated through the stub and not yet freed */
+long rec_free_errors(void); /* unknown pointer, second free, arg/tag mismatch, overrun */
 
 /* The recording behind each ZVD_Osal function; zvd.c forwards to these. */
 uint32_t rec_log_write(const SshMsgDef_ModuleDesc *module, uint32_t level, uint32_t code, const char *file,

@@ -29,20 +29,12 @@ Fn Lookup(const char *name) {
 
 }  // namespace
 
-#define SSH_MSG_DEF_CONTEXT(kModule)                                                                   \
-    {{"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId},                                                     \
-     PTHREAD_MUTEX_INITIALIZER,                                                                        \
-     nullptr,                                                                                          \
-     nullptr,                                                                                          \
-     nullptr,                                                                                          \
-     0,                                                                                                \
-     PTHREAD_MUTEX_INITIALIZER,                                                                        \
-     0,                                                                                                \
-     default_alloc<kModule>,                                                                           \
-     default_free<kModule>,                                                                            \
-     default_alloc<kModule>,                                                                           \
-     default_free<kModule>,                                                                            \
-     0}
+#define SSH_MSG_DEF_CONTEXT(kModule)                                                                             \
+    {                                                                                                            \
+        {"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId}, PTHREAD_MUTEX_INITIALIZER, nullptr, nullptr, nullptr, 0,   \
+            PTHREAD_MUTEX_INITIALIZER, 0, default_alloc<kModule>, default_free<kModule>, default_alloc<kModule>, \
+            default_free<kModule>, 0                                                                             \
+    }
 
 constinit Context gClientRecv = SSH_MSG_DEF_CONTEXT(0);
 constinit Context gClientSend = SSH_MSG_DEF_CONTEXT(1);

@@ -22,19 +22,19 @@ inline constexpr uint32_t kCodeNoMemory = 12;
 inline constexpr uint32_t kLogLevel = 2;
 
 struct Context {
-    SshMsgDef_ModuleDesc desc;           // {"ZIRKO", "ZIRKO_VANTOME_SERIAL", 0x6200}
-    pthread_mutex_t hookLock;            // guards the binding of the next three
-    SshMsgDef_LogWriteFn logWrite;       // ZVD_OsalLogWrite, or null: logging off
-    SshMsgDef_AllocFn memAlloc;          // send buffers
-    SshMsgDef_FreeHookFn memFree;        // pairs with memAlloc
-    std::atomic<uint32_t> hooksResolved; // 1 once the three above are bound
-    pthread_mutex_t cacheLock;           // guards the binding of the cache pair
-    std::atomic<uint32_t> cacheResolved; // 1 once the cache pair is bound
-    SshMsgDef_AllocFn cacheAlloc;        // record memory (strings, arrays)
-    SshMsgDef_FreeHookFn cacheFree;      // pairs with cacheAlloc
-    SshMsgDef_AllocFn defaultAlloc;      // this module's malloc wrapper
-    SshMsgDef_FreeHookFn defaultFree;    // this module's free wrapper
-    uint32_t byteOrder;                  // 1: buffer integers are byte-reversed (big-endian host)
+    SshMsgDef_ModuleDesc desc;            // {"ZIRKO", "ZIRKO_VANTOME_SERIAL", 0x6200}
+    pthread_mutex_t hookLock;             // guards the binding of the next three
+    SshMsgDef_LogWriteFn logWrite;        // ZVD_OsalLogWrite, or null: logging off
+    SshMsgDef_AllocFn memAlloc;           // send buffers
+    SshMsgDef_FreeHookFn memFree;         // pairs with memAlloc
+    std::atomic<uint32_t> hooksResolved;  // 1 once the three above are bound
+    pthread_mutex_t cacheLock;            // guards the binding of the cache pair
+    std::atomic<uint32_t> cacheResolved;  // 1 once the cache pair is bound
+    SshMsgDef_AllocFn cacheAlloc;         // record memory (strings, arrays)
+    SshMsgDef_FreeHookFn cacheFree;       // pairs with cacheAlloc
+    SshMsgDef_AllocFn defaultAlloc;       // this module's malloc wrapper
+    SshMsgDef_FreeHookFn defaultFree;     // this module's free wrapper
+    uint32_t byteOrder;                   // 1: buffer integers are byte-reversed (big-endian host)
 };
 
 extern Context gClientRecv;

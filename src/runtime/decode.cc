@@ -34,8 +34,7 @@ bool CheckTable(Context &ctx, const char *tag, const Input &in, uint32_t table, 
     return true;
 }
 
-bool DecodeString(Context &ctx, const char *tag, const char *mallocFormat, const Input &in, uint32_t pos,
-                  char **out) {
+bool DecodeString(Context &ctx, const char *tag, const char *mallocFormat, const Input &in, uint32_t pos, char **out) {
     uint32_t at;
     if (!FollowOffset(in, pos, &at) || !Fits(at, 4, in.len)) return false;
     const uint32_t len = Load32(in.buf + at, in.swap);

@@ -208,13 +208,11 @@ void FreeUnpacked(void *record) {
 }  // namespace ssh_msg_def::internal
 
 // The two exported receive functions of a message.
-#define SSH_MSG_DEF_RECV_OPS(Rec, schema)                                                     \
-    extern "C" uint32_t Rec##__unpack(const uint8_t *buffer, uint32_t len, Rec *record) {    \
-        (void)::ssh_msg_def::internal::Unpack<&(schema)>(buffer, len, record);               \
-        return sizeof(Rec);                                                                   \
-    }                                                                                         \
-    extern "C" void Rec##_free__unpacked(Rec *record) {                                       \
-        ::ssh_msg_def::internal::FreeUnpacked<&(schema)>(record);                             \
-    }
+#define SSH_MSG_DEF_RECV_OPS(Rec, schema)                                                 \
+    extern "C" uint32_t Rec##__unpack(const uint8_t *buffer, uint32_t len, Rec *record) { \
+        (void)::ssh_msg_def::internal::Unpack<&(schema)>(buffer, len, record);            \
+        return sizeof(Rec);                                                               \
+    }                                                                                     \
+    extern "C" void Rec##_free__unpacked(Rec *record) { ::ssh_msg_def::internal::FreeUnpacked<&(schema)>(record); }
 
 #endif

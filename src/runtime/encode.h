@@ -10,9 +10,9 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "ssh_msg_def/msg_common.h"
 #include "schema.h"
 #include "securec.h"
+#include "ssh_msg_def/msg_common.h"
 #include "walk.h"
 #include "wire.h"
 
@@ -139,8 +139,8 @@ uint32_t WriteTable(Writer &w, const void *record) {
                 tableLen += 4 + 4 * n;
                 for (uint32_t e = 0; e < n; ++e) {
                     const uint32_t slotAt = count + 4 + 4 * e;
-                    const uint32_t nested = WriteTable<f.nested>(
-                        w, elements + static_cast<size_t>(e) * f.nested->recordSize);
+                    const uint32_t nested =
+                        WriteTable<f.nested>(w, elements + static_cast<size_t>(e) * f.nested->recordSize);
                     Store32(b + slotAt, nested - slotAt, w.swap);
                 }
             }

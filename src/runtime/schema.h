@@ -106,10 +106,10 @@ constexpr bool WellFormed(const Schema &s) {
 }  // namespace ssh_msg_def::internal
 
 // The six function tags of a message, spelled from its namespace and name.
-#define SSH_MSG_DEF_TAGS(Ns, Msg)                                                                  \
-    ::ssh_msg_def::internal::Tags {                                                                \
-        #Ns "_" #Msg "_unpack", #Ns "_" #Msg "_unpack_non_root", #Ns "_" #Msg "_free_unpacked",    \
-            #Ns "_" #Msg "_pack", #Ns "_" #Msg "__sendsingle", #Ns "_" #Msg "__sendbatch"          \
+#define SSH_MSG_DEF_TAGS(Ns, Msg)                                                                                     \
+    ::ssh_msg_def::internal::Tags {                                                                                   \
+#Ns "_" #Msg "_unpack", #Ns "_" #Msg "_unpack_non_root", #Ns "_" #Msg "_free_unpacked", #Ns "_" #Msg "_pack", \
+            #Ns "_" #Msg "__sendsingle", #Ns "_" #Msg "__sendbatch"                                                   \
     }
 
 #define SSH_MSG_DEF_SCALAR(Rec, member) \
@@ -118,8 +118,8 @@ constexpr bool WellFormed(const Schema &s) {
     ::ssh_msg_def::internal::Field { ::ssh_msg_def::internal::Kind::kString, offsetof(Rec, member), 0, nullptr }
 #define SSH_MSG_DEF_TABLE(Rec, member, schema) \
     ::ssh_msg_def::internal::Field { ::ssh_msg_def::internal::Kind::kTable, offsetof(Rec, member), 0, &(schema) }
-#define SSH_MSG_DEF_VECTOR(Rec, count, array, schema)                                                  \
-    ::ssh_msg_def::internal::Field {                                                                   \
+#define SSH_MSG_DEF_VECTOR(Rec, count, array, schema)                                                 \
+    ::ssh_msg_def::internal::Field {                                                                  \
         ::ssh_msg_def::internal::Kind::kVector, offsetof(Rec, count), offsetof(Rec, array), &(schema) \
     }
 

@@ -13,12 +13,18 @@ constexpr uint16_t CountOf(const Field (&)[N]) {
 
 // Defines `name` (a Schema) and `name##Fields` for record type Ns_Msg. The
 // fields are the slot descriptors in slot order.
-#define SSH_MSG_DEF_SCHEMA(name, Ns, Msg, id, rootForm, nestedForm, fixed, recvCtx, sendCtx, ...)          \
-    inline constexpr ::ssh_msg_def::internal::Field name##Fields[] = {__VA_ARGS__};                         \
-    inline constexpr ::ssh_msg_def::internal::Schema name = {                                                \
-        (id), sizeof(Ns##_##Msg), name##Fields, ::ssh_msg_def::internal::CountOf(name##Fields),             \
-        ::ssh_msg_def::internal::RootForm::rootForm, ::ssh_msg_def::internal::NestedForm::nestedForm,        \
-        (fixed), &(recvCtx), &(sendCtx), SSH_MSG_DEF_TAGS(Ns, Msg)};                                        \
+#define SSH_MSG_DEF_SCHEMA(name, Ns, Msg, id, rootForm, nestedForm, fixed, recvCtx, sendCtx, ...)             \
+    inline constexpr ::ssh_msg_def::internal::Field name##Fields[] = {__VA_ARGS__};                           \
+    inline constexpr ::ssh_msg_def::internal::Schema name = {(id),                                            \
+                                                             sizeof(Ns##_##Msg),                              \
+                                                             name##Fields,                                    \
+                                                             ::ssh_msg_def::internal::CountOf(name##Fields),  \
+                                                             ::ssh_msg_def::internal::RootForm::rootForm,     \
+                                                             ::ssh_msg_def::internal::NestedForm::nestedForm, \
+                                                             (fixed),                                         \
+                                                             &(recvCtx),                                      \
+                                                             &(sendCtx),                                      \
+                                                             SSH_MSG_DEF_TAGS(Ns, Msg)};                      \
     static_assert(::ssh_msg_def::internal::WellFormed(name), #Ns "_" #Msg ": schema does not match its record")
 
 #endif

@@ -17,15 +17,15 @@ using Slot = std::integral_constant<size_t, I>;
 // Calls f(Slot<0>{}), f(Slot<1>{}), ... in slot order.
 template <size_t N, class F>
 inline void ForEachSlot(F &&f) {
-    [&]<size_t... I>(std::index_sequence<I...>) { (f(Slot<I>{}), ...); }(std::make_index_sequence<N>{});
+    [&]<size_t... I>(std::index_sequence<I...>) { (f(Slot<I>{}), ...); }
+    (std::make_index_sequence<N>{});
 }
 
 // Like ForEachSlot, stopping at the first slot for which f returns false.
 template <size_t N, class F>
 [[nodiscard]] inline bool AllSlots(F &&f) {
-    return [&]<size_t... I>(std::index_sequence<I...>) {
-        return (f(Slot<I>{}) && ...);
-    }(std::make_index_sequence<N>{});
+    return [&]<size_t... I>(std::index_sequence<I...>) { return (f(Slot<I>{}) && ...); }
+    (std::make_index_sequence<N>{});
 }
 
 template <class T>

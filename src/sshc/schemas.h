@@ -10,6 +10,8 @@
 
 namespace ssh_msg_def::internal {
 
+// One field per line, in slot order.
+// clang-format off
 SSH_MSG_DEF_SCHEMA(kFileTrans, SshcMsgDef, FileTrans, SSHC_MSG_DEF_FILE_TRANS_ID, kSelfContained, kGuarded, false,
                    gClientRecv, gClientSend,
                    SSH_MSG_DEF_SCALAR(SshcMsgDef_FileTrans, field0),
@@ -45,6 +47,7 @@ SSH_MSG_DEF_SCHEMA(kSftpciMessage, SshcMsgDef, SftpciMessage, SSHC_MSG_DEF_SFTPC
                    SSH_MSG_DEF_TABLE(SshcMsgDef_SftpciMessage, connectPara, kConnectPara),
                    SSH_MSG_DEF_TABLE(SshcMsgDef_SftpciMessage, fileDir, kFileDir),
                    SSH_MSG_DEF_TABLE(SshcMsgDef_SftpciMessage, fileTrans, kFileTrans));
+// clang-format on
 
 }  // namespace ssh_msg_def::internal
 

@@ -1,7 +1,7 @@
 // Client send module: pack and the four send operations of each client message,
 // and the module's send-side registration.
-#include "schemas.h"
 #include "send.h"
+#include "schemas.h"
 
 using namespace ssh_msg_def::internal;
 

@@ -10,6 +10,8 @@
 
 namespace ssh_msg_def::internal {
 
+// One field per line, in slot order.
+// clang-format off
 SSH_MSG_DEF_SCHEMA(kForwardPort, SshsMsgDef, ForwardPort, SSHS_MSG_DEF_FORWARD_PORT_ID, kSelfContained, kGuarded,
                    true, gServerRecv, gServerSend,
                    SSH_MSG_DEF_SCALAR(SshsMsgDef_ForwardPort, field0),
@@ -28,6 +30,7 @@ SSH_MSG_DEF_SCHEMA(kTcpForwordMessage, SshsMsgDef, TcpForwordMessage, SSHS_MSG_D
                    SSH_MSG_DEF_SCALAR(SshsMsgDef_TcpForwordMessage, field2),
                    SSH_MSG_DEF_SCALAR(SshsMsgDef_TcpForwordMessage, field3),
                    SSH_MSG_DEF_TABLE(SshsMsgDef_TcpForwordMessage, portList, kPortList));
+// clang-format on
 
 }  // namespace ssh_msg_def::internal
 

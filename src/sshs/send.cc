@@ -1,7 +1,7 @@
 // Server send module: pack and the four send operations of each server message
 // (ForwardPort through its fixed image), and the module's send-side registration.
-#include "schemas.h"
 #include "send.h"
+#include "schemas.h"
 
 using namespace ssh_msg_def::internal;
 

@@ -21,10 +21,10 @@ uint32_t RegisterDecoders(const Registration *pairs, size_t count);
 
 // The pair of a record type's exported `__unpack` and `_free__unpacked`, in
 // the shapes the framework calls them with.
-#define SSH_MSG_DEF_REGISTRATION(Rec, id)                                                       \
-    ::ssh_msg_def::internal::Registration {                                                     \
-        (id), reinterpret_cast<SshMsgDef_UnpackFn>(&Rec##__unpack),                             \
-            reinterpret_cast<SshMsgDef_FreeFn>(&Rec##_free__unpacked)                           \
+#define SSH_MSG_DEF_REGISTRATION(Rec, id)                             \
+    ::ssh_msg_def::internal::Registration {                           \
+        (id), reinterpret_cast<SshMsgDef_UnpackFn>(&Rec##__unpack),   \
+            reinterpret_cast<SshMsgDef_FreeFn>(&Rec##_free__unpacked) \
     }
 
 }  // namespace ssh_msg_def::internal

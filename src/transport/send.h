@@ -79,9 +79,8 @@ uint32_t SendBatch(uint32_t handle, const void *records, uint32_t count, uint64_
     } else {
         // The block size must fit 32 bits; such a batch could never fit the area anyway.
         if (count > (0xFFFFFFFFu - kBatchArea) / sizeof(SshMsgDef_MsgDesc)) return SSH_MSG_DEF_ERROR;
-        auto *block = static_cast<uint8_t *>(
-            SendAlloc(*S->send, kBatchArea + static_cast<uint32_t>(sizeof(SshMsgDef_MsgDesc)) * count,
-                      S->tags.sendBatch));
+        auto *block = static_cast<uint8_t *>(SendAlloc(
+            *S->send, kBatchArea + static_cast<uint32_t>(sizeof(SshMsgDef_MsgDesc)) * count, S->tags.sendBatch));
         if (block == nullptr) return SSH_MSG_DEF_ERROR;
         auto *descs = reinterpret_cast<SshMsgDef_MsgDesc *>(block + kBatchArea);
         uint32_t used = 0;
@@ -115,23 +114,21 @@ uint32_t SendMsg(uint32_t handle, const void *records, uint32_t count, uint64_t 
 }  // namespace ssh_msg_def::internal
 
 // The five exported send-side functions of a message.
-#define SSH_MSG_DEF_SEND_OPS(Rec, schema)                                                                   \
-    extern "C" uint32_t Rec##__pack(const Rec *record, uint8_t *buffer, uint32_t *length) {                \
-        return ::ssh_msg_def::internal::Pack<&(schema)>(record, buffer, length);                            \
-    }                                                                                                       \
-    extern "C" uint32_t Rec##__sendsingle(uint32_t handle, const Rec *record, uint64_t, uint64_t target) { \
-        return ::ssh_msg_def::internal::SendSingle<&(schema)>(handle, record, target);                      \
-    }                                                                                                       \
-    extern "C" uint32_t Rec##__sendbatch(uint32_t handle, const Rec *records, uint32_t count,              \
-                                         uint64_t target) {                                                 \
-        return ::ssh_msg_def::internal::SendBatch<&(schema)>(handle, records, count, target);               \
-    }                                                                                                       \
-    extern "C" uint32_t Rec##__sendmsg(uint32_t handle, const Rec *records, uint32_t count) {              \
-        return ::ssh_msg_def::internal::SendMsg<&(schema)>(handle, records, count, 0);                      \
-    }                                                                                                       \
-    extern "C" uint32_t Rec##__sendtomsg(uint32_t handle, const Rec *records, uint32_t count,              \
-                                         uint64_t target) {                                                 \
-        return ::ssh_msg_def::internal::SendMsg<&(schema)>(handle, records, count, target);                 \
+#define SSH_MSG_DEF_SEND_OPS(Rec, schema)                                                                        \
+    extern "C" uint32_t Rec##__pack(const Rec *record, uint8_t *buffer, uint32_t *length) {                      \
+        return ::ssh_msg_def::internal::Pack<&(schema)>(record, buffer, length);                                 \
+    }                                                                                                            \
+    extern "C" uint32_t Rec##__sendsingle(uint32_t handle, const Rec *record, uint64_t, uint64_t target) {       \
+        return ::ssh_msg_def::internal::SendSingle<&(schema)>(handle, record, target);                           \
+    }                                                                                                            \
+    extern "C" uint32_t Rec##__sendbatch(uint32_t handle, const Rec *records, uint32_t count, uint64_t target) { \
+        return ::ssh_msg_def::internal::SendBatch<&(schema)>(handle, records, count, target);                    \
+    }                                                                                                            \
+    extern "C" uint32_t Rec##__sendmsg(uint32_t handle, const Rec *records, uint32_t count) {                    \
+        return ::ssh_msg_def::internal::SendMsg<&(schema)>(handle, records, count, 0);                           \
+    }                                                                                                            \
+    extern "C" uint32_t Rec##__sendtomsg(uint32_t handle, const Rec *records, uint32_t count, uint64_t target) { \
+        return ::ssh_msg_def::internal::SendMsg<&(schema)>(handle, records, count, target);                      \
     }
 
 #endif
