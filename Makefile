@@ -1,6 +1,6 @@
 # Thin front end over the CMake presets. `make test` builds everything and runs
 # every test; `make demo` shows the library at work. Both install missing Debian
-# build dependencies first when run as root.
+# build dependencies first when run as root. Further targets live in mk/*.mk.
 PRESET ?= default
 
 .PHONY: all build test demo deps clean
@@ -22,3 +22,5 @@ demo: build
 
 clean:
 	rm -rf build
+
+-include mk/*.mk
