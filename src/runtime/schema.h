@@ -39,6 +39,7 @@ struct Field {
     uint16_t offset;       // record member (the count, for a vector)
     uint16_t arrayOffset;  // vector only: the array pointer member
     const Schema *nested;  // table and vector only: the nested or element schema
+    const char *name;      // record member as in the public header (the array, for a vector)
 };
 
 struct Tags {
@@ -51,6 +52,7 @@ struct Tags {
 };
 
 struct Schema {
+    const char *name;  // record type, "<Namespace>_<Message>"
     uint32_t msgId;
     uint32_t recordSize;
     const Field *fields;  // slot i is fields[i]
@@ -112,15 +114,17 @@ constexpr bool WellFormed(const Schema &s) {
             #Ns "_" #Msg "__sendsingle", #Ns "_" #Msg "__sendbatch"                                                   \
     }
 
-#define SSH_MSG_DEF_SCALAR(Rec, member) \
-    ::ssh_msg_def::internal::Field { ::ssh_msg_def::internal::Kind::kScalar, offsetof(Rec, member), 0, nullptr }
-#define SSH_MSG_DEF_STRING(Rec, member) \
-    ::ssh_msg_def::internal::Field { ::ssh_msg_def::internal::Kind::kString, offsetof(Rec, member), 0, nullptr }
-#define SSH_MSG_DEF_TABLE(Rec, member, schema) \
-    ::ssh_msg_def::internal::Field { ::ssh_msg_def::internal::Kind::kTable, offsetof(Rec, member), 0, &(schema) }
-#define SSH_MSG_DEF_VECTOR(Rec, count, array, schema)                                                 \
-    ::ssh_msg_def::internal::Field {                                                                  \
-        ::ssh_msg_def::internal::Kind::kVector, offsetof(Rec, count), offsetof(Rec, array), &(schema) \
+#define SSH_MSG_DEF_FIELD(kind, Rec, member, arrayOffset, nested)                                \
+    ::ssh_msg_def::internal::Field {                                                             \
+        ::ssh_msg_def::internal::Kind::kind, offsetof(Rec, member), arrayOffset, nested, #member \
+    }
+#define SSH_MSG_DEF_SCALAR(Rec, member) SSH_MSG_DEF_FIELD(kScalar, Rec, member, 0, nullptr)
+#define SSH_MSG_DEF_STRING(Rec, member) SSH_MSG_DEF_FIELD(kString, Rec, member, 0, nullptr)
+#define SSH_MSG_DEF_TABLE(Rec, member, schema) SSH_MSG_DEF_FIELD(kTable, Rec, member, 0, &(schema))
+// The array member is named; its count member is the array's name with the suffix Count.
+#define SSH_MSG_DEF_VECTOR(Rec, array, schema)                                                                       \
+    ::ssh_msg_def::internal::Field {                                                                                 \
+        ::ssh_msg_def::internal::Kind::kVector, offsetof(Rec, array##Count), offsetof(Rec, array), &(schema), #array \
     }
 
 #endif

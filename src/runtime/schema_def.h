@@ -15,7 +15,8 @@ constexpr uint16_t CountOf(const Field (&)[N]) {
 // fields are the slot descriptors in slot order.
 #define SSH_MSG_DEF_SCHEMA(name, Ns, Msg, id, rootForm, nestedForm, fixed, recvCtx, sendCtx, ...)             \
     inline constexpr ::ssh_msg_def::internal::Field name##Fields[] = {__VA_ARGS__};                           \
-    inline constexpr ::ssh_msg_def::internal::Schema name = {(id),                                            \
+    inline constexpr ::ssh_msg_def::internal::Schema name = {#Ns "_" #Msg,                                    \
+                                                             (id),                                            \
                                                              sizeof(Ns##_##Msg),                              \
                                                              name##Fields,                                    \
                                                              ::ssh_msg_def::internal::CountOf(name##Fields),  \

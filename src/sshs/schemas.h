@@ -21,7 +21,7 @@ SSH_MSG_DEF_SCHEMA(kPortList, SshsMsgDef, PortList, SSHS_MSG_DEF_PORT_LIST_ID, k
                    gServerRecv, gServerSend,
                    SSH_MSG_DEF_STRING(SshsMsgDef_PortList, field0),
                    SSH_MSG_DEF_STRING(SshsMsgDef_PortList, field1),
-                   SSH_MSG_DEF_VECTOR(SshsMsgDef_PortList, forwardPortCount, forwardPort, kForwardPort));
+                   SSH_MSG_DEF_VECTOR(SshsMsgDef_PortList, forwardPort, kForwardPort));
 
 SSH_MSG_DEF_SCHEMA(kTcpForwordMessage, SshsMsgDef, TcpForwordMessage, SSHS_MSG_DEF_TCP_FORWORD_MESSAGE_ID,
                    kSelfContained, kNone, false, gServerRecv, gServerSend,
