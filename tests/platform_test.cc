@@ -53,6 +53,7 @@ struct Row {
     uint32_t useFlag;
     Seen want;
 };
+void PrintTo(const Row &p, std::ostream *os) { *os << p.name; }
 
 const Row kRows[] = {
     {"NothingPresent", nullptr, 1, {0, 0, 0, 0}},

@@ -67,24 +67,17 @@ struct Codec {
     std::string (*describe)(const void *);
 };
 
-#define SMD_CODEC(Rec, schema)                                                                    \
-    Codec {                                                                                       \
-#Rec, sizeof(Rec), schema.msgId,                                                                \
-            [](const uint8_t *b, uint32_t l, void *r) { return Rec##__unpack(b, l, (Rec *)r); },        \
-            [](void *r) { Rec##_free__unpacked((Rec *)r); },                                            \
-            [](const void *r, uint8_t *b, uint32_t *l) { return Rec##__pack((const Rec *)r, b, l); },   \
-            [](uint32_t h, const void *r, uint64_t x, uint64_t t) {                                     \
-                return Rec##__sendsingle(h, (const Rec *)r, x, t);                                      \
-            },                                                                                          \
-            [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                     \
-                return Rec##__sendbatch(h, (const Rec *)r, n, t);                                       \
-            },                                                                                          \
-            [](uint32_t h, const void *r, uint32_t n) { return Rec##__sendmsg(h, (const Rec *)r, n); }, \
-            [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                     \
-                return Rec##__sendtomsg(h, (const Rec *)r, n, t);                                       \
-            },                                                                                          \
-            &Describe<&schema> \
-    }
+// clang-format off
+#define SMD_CODEC(Rec, schema) Codec{#Rec, sizeof(Rec), (schema).msgId,                                           \
+    [](const uint8_t *b, uint32_t l, void *r) { return Rec##__unpack(b, l, (Rec *)r); },                            \
+    [](void *r) { Rec##_free__unpacked((Rec *)r); },                                                                \
+    [](const void *r, uint8_t *b, uint32_t *l) { return Rec##__pack((const Rec *)r, b, l); },                       \
+    [](uint32_t h, const void *r, uint64_t x, uint64_t t) { return Rec##__sendsingle(h, (const Rec *)r, x, t); },  \
+    [](uint32_t h, const void *r, uint32_t n, uint64_t t) { return Rec##__sendbatch(h, (const Rec *)r, n, t); },   \
+    [](uint32_t h, const void *r, uint32_t n) { return Rec##__sendmsg(h, (const Rec *)r, n); },                     \
+    [](uint32_t h, const void *r, uint32_t n, uint64_t t) { return Rec##__sendtomsg(h, (const Rec *)r, n, t); },   \
+    &Describe<&(schema)>}
+// clang-format on
 
 inline const Codec kFileTrans = SMD_CODEC(SshcMsgDef_FileTrans, smd::kFileTrans);
 inline const Codec kFileDir = SMD_CODEC(SshcMsgDef_FileDir, smd::kFileDir);
@@ -108,14 +101,43 @@ inline Bytes Pack(const Codec &c, const void *rec) {
     return out;
 }
 
-// "code|tag|text" of every log line so far.
-inline std::vector<std::string> Logs() {
-    std::vector<std::string> out;
-    for (size_t i = 0; const RecEvent *e = rec_find(REC_LOG, i); ++i) {
-        out.push_back(std::to_string(e->a) + "|" + e->tag + "|" + e->text);
+using Lines = std::vector<std::string>;
+
+// Every call the library made into the platform so far, one line each:
+// "log CODE TAG TEXT", "alloc SIZE ARG TAG", "cache SIZE ARG TAG" (" -> null"
+// when failed), "free ARG TAG" (" null" for a null pointer), "send HANDLE xCOUNT"
+// (" to TARGET" through VORN_SendToMsg), "reg ID", "clean". Use-flag queries
+// are left out: they belong to hook binding, which the platform tests cover.
+inline Lines Trace(bool logsOnly = false) {
+    Lines out;
+    char line[800];
+    for (size_t i = 0; i < rec_count(); ++i) {
+        const RecEvent &e = *rec_event(i);
+        const char *null = e.ptr ? "" : " null";
+        switch (e.kind) {
+            case REC_LOG: snprintf(line, sizeof line, "log %u %s %s", e.a, e.tag, e.text); break;
+            case REC_MEM_ALLOC:
+            case REC_CACHE_ALLOC:
+                snprintf(line, sizeof line, "%s %u %#x %s%s", e.kind == REC_MEM_ALLOC ? "alloc" : "cache", e.a, e.b,
+                         e.tag, e.ptr ? "" : " -> null");
+                break;
+            case REC_FREE: snprintf(line, sizeof line, "free %#x %s%s", e.b, e.tag, null); break;
+            case REC_SEND:
+                snprintf(line, sizeof line, "send %u x%u%s", e.a, e.b,
+                         e.sendTo ? (" to " + std::to_string(e.target)).c_str() : "");
+                break;
+            case REC_REG: snprintf(line, sizeof line, "reg %#x", e.a); break;
+            case REC_REG_CLEAN: snprintf(line, sizeof line, "clean"); break;
+            case REC_USE_FLAG: continue;
+        }
+        if (!logsOnly) out.push_back(line);
+        if (logsOnly && e.kind == REC_LOG) out.push_back(line + 4);
     }
     return out;
 }
+
+// The log lines only, as "CODE TAG TEXT".
+inline Lines Logs() { return Trace(true); }
 
 class LibTest : public ::testing::Test {
   protected:
