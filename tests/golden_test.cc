@@ -76,6 +76,11 @@ TEST_P(GoldenTest, PacksExactlyAndUnpacksBack) {
     EXPECT_EQ(g.codec->pack(in.get(), small.data(), &len), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(len, want.size() - 1);
     EXPECT_EQ(small, Bytes(len, 0xEE));
+    len = 100;  // a null buffer is refused by the writer, with its log line; a null record silently
+    EXPECT_EQ(g.codec->pack(in.get(), nullptr, &len), SSH_MSG_DEF_ERROR);
+    EXPECT_EQ(g.codec->pack(nullptr, small.data(), &len), SSH_MSG_DEF_ERROR);
+    EXPECT_EQ(Logs(), Lines{"22 " + std::string(g.codec->name) + "_pack [ZIRKO]:Param invalid(null, 100, nonNull)"});
+    EXPECT_EQ(len, 100u);
 
     EXPECT_EQ(g.codec->unpack(want.data(), static_cast<uint32_t>(want.size()), out.get()), g.codec->size);
     EXPECT_EQ(g.codec->describe(out.get()), g.codec->describe(in.get()));
