@@ -172,3 +172,27 @@ TEST_F(LibTest, ReleaseIsIdempotentAndIgnoresNull) {
 }
 
 }  // namespace
+
+namespace {
+
+// A failed FileDir inside SftpciMessage gives back its own strings before the
+// parent's release routine runs over the whole record.
+TEST_F(LibTest, GuardedNestedDecoderReleasesItsOwnRecordFirst) {
+    SshcMsgDef_SftpciMessage rec = kSm;
+    rec.fileDir.field4 = S("tail");
+    Bytes buf = Pack(kSftpci, &rec);
+    const uint32_t tooLong = 1000;
+    memcpy(buf.data() + std::string(buf.begin(), buf.end()).find("tail") - 4, &tooLong, 4);
+    rec_reset();
+    SshcMsgDef_SftpciMessage__unpack(buf.data(), static_cast<uint32_t>(buf.size()), &rec);
+    Lines frees;
+    for (const std::string &line : Trace()) {
+        if (line.rfind("free 0xc SshcMsgDef_", 0) == 0) frees.push_back(line.substr(20));
+    }
+    const char *fd = "FileDir_free_unpacked", *cp = "ConnectPara_free_unpacked", *ft = "FileTrans_free_unpacked";
+    const auto null = [](const char *tag) { return std::string(tag) + " null"; };
+    EXPECT_EQ(frees,
+              (Lines{fd, null(fd), cp, null(cp), null(cp), null(cp), cp, null(fd), null(fd), null(ft), null(ft)}));
+}
+
+}  // namespace
