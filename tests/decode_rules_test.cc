@@ -144,7 +144,8 @@ TEST_P(DecodeRuleTest, RejectsWithItsLogAndRecordState) {
         if (p.width == 0) continue;
         const size_t from = p.marker ? std::string(buf.begin(), buf.end()).find(p.marker) : 0;
         ASSERT_LE(from + p.at + p.width, buf.size());
-        memcpy(buf.data() + from + p.at, &p.value, p.width);
+        // Little-endian on every host, like the buffer it patches.
+        for (int i = 0; i < p.width; ++i) buf[from + p.at + i] = static_cast<uint8_t>(p.value >> 8 * i);
     }
     memcpy(out.bytes, base.bytes, sizeof out.bytes);
     rec_reset();
