@@ -123,7 +123,7 @@ TEST_P(DecodeRuleTest, RejectsWithItsLogAndRecordState) {
     if (r.patch.width) {
         const size_t from = r.patch.marker ? std::string(buf.begin(), buf.end()).find(r.patch.marker) : 0;
         ASSERT_LE(from + r.patch.at + r.patch.width, buf.size());
-        memcpy(buf.data() + from + r.patch.at, &r.patch.value, r.patch.width);
+        PutLe(buf.data() + from + r.patch.at, r.patch.value, r.patch.width);
     }
     Storage out;
     memcpy(out.bytes, r.record, r.codec->size);
@@ -181,8 +181,7 @@ TEST_F(LibTest, GuardedNestedDecoderReleasesItsOwnRecordFirst) {
     SshcMsgDef_SftpciMessage rec = kSm;
     rec.fileDir.field4 = S("tail");
     Bytes buf = Pack(kSftpci, &rec);
-    const uint32_t tooLong = 1000;
-    memcpy(buf.data() + std::string(buf.begin(), buf.end()).find("tail") - 4, &tooLong, 4);
+    PutLe(buf.data() + std::string(buf.begin(), buf.end()).find("tail") - 4, 1000, 4);
     rec_reset();
     SshcMsgDef_SftpciMessage__unpack(buf.data(), static_cast<uint32_t>(buf.size()), &rec);
     Lines frees;

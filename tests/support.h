@@ -27,6 +27,11 @@ inline Bytes Hex(const char *text) {
     return out;
 }
 
+// Writes a little-endian value of `width` bytes, whatever the host's byte order.
+inline void PutLe(uint8_t *p, uint32_t v, int width) {
+    for (int i = 0; i < width; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 template <const smd::Schema *S>
 std::string Describe(const void *rec) {
     std::string out = "{";
