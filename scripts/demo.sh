@@ -19,9 +19,9 @@ show sshmsg list
 step "Registration, then FileTrans (examples/FileTrans.json) sent with __sendmsg and received decoded"
 show sshmsg send FileTrans examples/FileTrans.json
 
-step "The other six examples, one process each (only what the subscriber received)"
+step "The other six examples the same way (shown: what the subscriber received)"
 for m in FileDir ConnectPara SftpciMessage PortList ForwardPort TcpForwordMessage; do
-    sshmsg send "$m" "examples/$m.json" | sed -n 's/^recv 1\/1: //p'
+    sshmsg send "$m" "examples/$m.json" | sed -n 's/^recv 1\/1: \([^ ]*\) .* \([0-9]*\) bytes: /\1 (\2 bytes): /p'
 done
 
 step "A batch: the PortList record three times in one __sendtomsg call, target 42"

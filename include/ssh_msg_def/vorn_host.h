@@ -30,7 +30,7 @@ SSH_MSG_DEF_BEGIN_DECLS
 /* Results of the VORN_ functions besides 0 (success). */
 #define VORN_HOST_OK 0u
 #define VORN_HOST_UNKNOWN_ID 1u /* a descriptor names an identifier without a registered pair */
-#define VORN_HOST_INVALID 2u    /* null descriptors with a count, or a null decode function */
+#define VORN_HOST_INVALID 2u    /* null descriptors with a count, a null decode or clean function */
 #define VORN_HOST_FULL 3u       /* no room for another identifier or clean function */
 
 /* Record storage handed to a decoder; every record of the library fits. A
