@@ -17,9 +17,6 @@ build: deps
 test: build
 	@ctest --preset $(PRESET)
 
-demo: build
-	@echo "ssh-msg-def: the host framework and the sshmsg tool are not built yet; run 'make test'."
-
 clean:
 	rm -rf build
 

@@ -6,7 +6,7 @@ set -eu
 pkgs=""
 for group in "$@"; do
     case $group in
-        build) pkgs="$pkgs cmake ninja-build g++ gcc make binutils libgtest-dev googletest" ;;
+        build) pkgs="$pkgs cmake ninja-build g++ gcc make binutils pkgconf libgtest-dev googletest libcli11-dev nlohmann-json3-dev" ;;
         fuzz) pkgs="$pkgs clang-14 libclang-rt-14-dev llvm-14 valgrind" ;;
         coverage) pkgs="$pkgs gcovr" ;;
         cross) pkgs="$pkgs crossbuild-essential-arm64 crossbuild-essential-s390x qemu-user googletest" ;;

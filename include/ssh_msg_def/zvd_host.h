@@ -1,0 +1,56 @@
+/* Host OS abstraction layer for workstations: libzvd_host.so defines the five
+ * ZVD_Osal functions that the library looks up by name at first use. A program
+ * that links or loads it (dlopen with RTLD_GLOBAL, before the library's first
+ * log line, decode or send) gets the library's log lines on stderr and counted
+ * memory; a program without it runs on malloc/free with logging off.
+ *
+ * Log lines are written as one line each:
+ *   ZIRKO/ZIRKO_VANTOME_SERIAL code 22 SshsMsgDef_PortList_unpack:57 [ZIRKO]:...
+ * (module name and sub-name, error code, function tag, source line, text), or
+ * handed to a sink set with ZvdHost_SetLogSink instead.
+ *
+ * Memory: every block comes from malloc with a 16-byte header holding its size,
+ * so the counters below know the live bytes. ZVD_OsalMemUseFlagGet returns 1
+ * (record memory from ZVD_OsalMemCacheAlloc) unless ZvdHost_SetUseFlag chose
+ * otherwise before the library's first decode. Thread-safe. */
+#ifndef SSH_MSG_DEF_ZVD_HOST_H
+#define SSH_MSG_DEF_ZVD_HOST_H
+
+#include "ssh_msg_def/platform.h"
+
+SSH_MSG_DEF_BEGIN_DECLS
+
+typedef struct ZvdHost_Counters {
+    uint64_t memAllocs;   /* ZVD_OsalMemAlloc calls that returned a block (send buffers) */
+    uint64_t cacheAllocs; /* ZVD_OsalMemCacheAlloc calls that returned a block (record memory) */
+    uint64_t frees;       /* ZVD_OsalMemFree calls with a block */
+    uint64_t failedAllocs;
+    uint64_t liveBlocks; /* allocated and not yet freed */
+    uint64_t liveBytes;
+    uint64_t peakBytes;
+    uint64_t logLines;
+} ZvdHost_Counters;
+
+/* One log call of the library, its format already expanded. */
+typedef struct ZvdHost_LogLine {
+    const SshMsgDef_ModuleDesc *module;
+    uint32_t level;
+    uint32_t code; /* 22: invalid parameter or range, 12: out of memory */
+    const char *tag;
+    uint32_t line;
+    const char *text;
+} ZvdHost_LogLine;
+
+typedef void (*ZvdHost_LogSinkFn)(const ZvdHost_LogLine *line, void *user);
+
+void ZvdHost_GetCounters(ZvdHost_Counters *out);
+/* Sets the counters back to 0 (live blocks too: call it when none are live). */
+void ZvdHost_ResetCounters(void);
+/* Sends log lines to `fn` instead of stderr; NULL restores stderr. */
+void ZvdHost_SetLogSink(ZvdHost_LogSinkFn fn, void *user);
+/* What ZVD_OsalMemUseFlagGet returns from now on (1 by default). */
+void ZvdHost_SetUseFlag(uint32_t value);
+
+SSH_MSG_DEF_END_DECLS
+
+#endif

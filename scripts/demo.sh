@@ -1,0 +1,38 @@
+#!/bin/sh
+# The library at work in one host process: the messages it carries, their
+# registration with the host messaging framework, each of the seven example
+# records sent and received decoded, a batch, and a corrupted buffer rejected
+# with the library's own log line. Run by `make demo` after the build.
+# Usage: scripts/demo.sh BUILD_DIR
+set -eu
+cd "$(dirname "$0")/.."
+bin=$1/tools/sshmsg
+PATH=$bin:$PATH
+export PATH
+
+step() { printf '\n== %s\n' "$*"; }
+show() { printf '$ %s\n' "$*"; "$@"; }
+
+step "The seven messages: identifiers, record sizes and members"
+show sshmsg list
+
+step "Registration, then FileTrans (examples/FileTrans.json) sent with __sendmsg and received decoded"
+show sshmsg send FileTrans examples/FileTrans.json
+
+step "The other six examples the same way (shown: what the subscriber received)"
+for m in FileDir ConnectPara SftpciMessage PortList ForwardPort TcpForwordMessage; do
+    sshmsg send "$m" "examples/$m.json" | sed -n 's/^recv 1\/1: \([^ ]*\) .* \([0-9]*\) bytes: /\1 (\2 bytes): /p'
+done
+
+step "A batch: the PortList record three times in one __sendtomsg call, target 42"
+show sshmsg send PortList examples/PortList.json --count 3 --target 42
+
+step "A corrupted buffer: the PortList encoding with its root offset changed from 0x0e to 0xf0"
+show sshmsg encode PortList examples/PortList.json --hex
+good=$(sshmsg encode PortList examples/PortList.json --hex)
+bad=f0${good#0e}
+printf '$ echo %s... | sshmsg decode PortList --hex\n' "$(printf %.16s "$bad")"
+status=0
+echo "$bad" | sshmsg decode PortList --hex 2>&1 || status=$?
+echo "exit status $status"
+[ "$status" -eq 1 ]

@@ -1,0 +1,36 @@
+#!/bin/sh
+# Installs the build into a temporary prefix, checks what was installed, and
+# builds and runs a C program against it twice: through find_package and
+# through pkg-config.
+# Usage: install_test.sh BUILD_DIR CONSUMER_DIR CC [SANITIZERS] [EMULATOR]
+# Exits 77 (skipped) in a sanitizer build: a C program cannot link the
+# instrumented C++ library without the sanitizers' C++ runtime.
+set -eu
+build=$1 consumer=$2 cc=$3 sanitize=${4:-} emulator=${5:-}
+[ -z "$sanitize" ] || { echo "skipped in a sanitizer build"; exit 77; }
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+prefix=$tmp/prefix
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+lib=$(find "$prefix" -name 'libssh_msg_def.so.1.*' -type f)
+libdir=$(dirname "$lib")
+for f in "$libdir/libssh_msg_def.so" "$libdir/libssh_msg_def.so.1" "$libdir/libvorn_host.so" \
+    "$libdir/pkgconfig/ssh_msg_def.pc" "$libdir/cmake/ssh_msg_def/ssh_msg_def-config.cmake" \
+    "$prefix/include/ssh_msg_def/ssh_msg_def.h" "$prefix/include/ssh_msg_def/vorn_host.h"; do
+    [ -e "$f" ] || { echo "not installed: ${f#"$prefix"/}"; exit 1; }
+done
+soname=$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
+[ "$soname" = libssh_msg_def.so.1 ] || { echo "SONAME: $soname"; exit 1; }
+
+{ cmake -S "$consumer" -B "$tmp/cmake" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_COMPILER="$cc" &&
+    cmake --build "$tmp/cmake"; } >"$tmp/log" 2>&1 || { cat "$tmp/log"; exit 1; }
+printf 'find_package: '
+$emulator "$tmp/cmake/consumer"
+
+export PKG_CONFIG_PATH="$libdir/pkgconfig"
+# shellcheck disable=SC2046 # the flags are meant to be split
+"$cc" "$consumer/consumer.c" -o "$tmp/consumer-pc" $(pkg-config --cflags --libs ssh_msg_def) -lvorn_host \
+    -Wl,-rpath,"$libdir"
+printf 'pkg-config (%s): ' "$(pkg-config --modversion ssh_msg_def)"
+$emulator "$tmp/consumer-pc"

@@ -1,0 +1,42 @@
+// The messages the tool knows: one entry per schema of the library, with the
+// operations the commands need. Everything else (names, identifiers, sizes,
+// fields) is read off the schema.
+#pragma once
+
+#include <stdint.h>
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "schema.h"
+
+namespace sshmsg {
+
+namespace smd = ssh_msg_def::internal;
+
+struct Message {
+    const smd::Schema *schema;
+    // The library's decoder: true when it accepted the buffer.
+    bool (*decode)(const uint8_t *buf, uint32_t len, void *record);
+    // The exported operations, behind record-agnostic signatures.
+    void (*release)(void *record);
+    uint32_t (*pack)(const void *record, uint8_t *buf, uint32_t *len);
+    uint32_t (*sendmsg)(uint32_t handle, const void *records, uint32_t count);
+    uint32_t (*sendtomsg)(uint32_t handle, const void *records, uint32_t count, uint64_t target);
+    // The fixed image the send path writes, for messages sent that way; else null.
+    void (*image)(const void *record, uint8_t *out);
+    uint32_t imageSize;
+
+    std::string_view Name() const { return schema->name; }  // "SshsMsgDef_PortList"
+    std::string_view ShortName() const { return Name().substr(Name().find('_') + 1); }
+};
+
+std::span<const Message> Messages();
+
+// By record type ("SshsMsgDef_PortList"), qualified name ("SshsMsgDef.PortList"),
+// message name ("PortList", any case) or identifier ("0x71670B77" or decimal).
+const Message *FindMessage(std::string_view key);
+const Message *FindMessage(uint32_t msgId);
+
+}  // namespace sshmsg
