@@ -15,12 +15,18 @@
 namespace fs = std::filesystem;
 using namespace smd_fuzz;
 
+// Hidden files and the directory's README are not inputs.
+bool Input(const fs::path &p) {
+    const std::string name = p.filename().string();
+    return name[0] != '.' && name != "README";
+}
+
 int main(int argc, char **argv) {
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
         if (fs::is_directory(argv[i])) {
             for (const auto &e : fs::recursive_directory_iterator(argv[i])) {
-                if (e.is_regular_file() && e.path().filename().string()[0] != '.') files.push_back(e.path());
+                if (e.is_regular_file() && Input(e.path())) files.push_back(e.path());
             }
         } else {
             files.push_back(argv[i]);
