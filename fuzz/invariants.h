@@ -4,7 +4,8 @@
 // - a failed decode leaves a record that owns nothing and no block behind;
 // - a successful decode owns one block per string and per non-empty list, logs
 //   nothing, packs to exactly RootSize bytes (one byte less is refused), and
-//   that encoding decodes to an equal record and packs to the same bytes;
+//   that encoding decodes to an equal record and packs to the same bytes, also
+//   with the byte order of a big-endian host;
 // - failing any one of its allocations fails the decode with one log line
 //   (code 12, the failed size, the allocating decoder's tag and format), keeps
 //   the scalars read before the failure, and gives every block back once;
@@ -176,9 +177,26 @@ void CheckRelease(void *rec, size_t liveAfter = 0) {
     }
 }
 
+// With the byte-order flags a big-endian host has, the record packs to as many
+// bytes and decodes back the same.
+template <const smd::Schema *S>
+void CheckSwappedRoundTrip(const void *rec, const std::string &want, uint32_t size) {
+    S->recv->byteOrder = S->send->byteOrder = 1;
+    Bytes enc(size);
+    uint32_t length = size;
+    Record back(S->recordSize);
+    const long live = rec_live_blocks();
+    SMD_CHECK(smd::Pack<S>(rec, enc.data(), &length) == 0 && length == size, want);
+    SMD_CHECK(smd::Unpack<S>(enc.data(), size, back.data()) && Text<S>(back.data()) == want,
+              Text<S>(back.data()) + "\nwanted\n" + want);
+    S->recv->byteOrder = S->send->byteOrder = smd::HostByteOrderFlag();
+    CheckRelease<S>(back.data(), live);
+}
+
 // Packs the record (whose decoded form renders as `want`) into exactly RootSize
-// bytes, refuses one byte less without writing, decodes the encoding back to
-// `want` and packs that to the same bytes. Returns the encoding.
+// bytes, refuses one byte less, a missing buffer (logged), length or record
+// without writing, decodes the encoding back to `want` and packs that to the same
+// bytes. Returns the encoding.
 template <const smd::Schema *S>
 Bytes CheckRoundTrip(const void *rec, const std::string &want) {
     const uint32_t size = smd::RootSize<S>(rec);
@@ -191,6 +209,19 @@ Bytes CheckRoundTrip(const void *rec, const std::string &want) {
     SMD_CHECK(
         smd::Pack<S>(rec, small.data(), &length) == SSH_MSG_DEF_ERROR && length == size - 1 && small == Bytes(size - 1),
         want);
+    const size_t logs = rec_count_kind(REC_LOG);
+    length = size;
+    SMD_CHECK(smd::Pack<S>(rec, nullptr, &length) == SSH_MSG_DEF_ERROR && length == size &&
+                  smd::Pack<S>(rec, small.data(), nullptr) == SSH_MSG_DEF_ERROR &&
+                  smd::Pack<S>(nullptr, small.data(), &length) == SSH_MSG_DEF_ERROR && length == size &&
+                  small == Bytes(size - 1),
+              want);
+    const RecEvent *log = rec_find(REC_LOG, logs);
+    SMD_CHECK(rec_count_kind(REC_LOG) == logs + 1 && log->a == smd::kCodeInvalid &&
+                  S->tags.pack == std::string(log->tag) &&
+                  log->text == "[ZIRKO]:Param invalid(null, " + std::to_string(size) + ", nonNull)",
+              want);
+
     Record back(S->recordSize);
     const long live = rec_live_blocks();
     SMD_CHECK(smd::Unpack<S>(enc.data(), size, back.data()), want);
@@ -199,6 +230,7 @@ Bytes CheckRoundTrip(const void *rec, const std::string &want) {
     length = size;
     SMD_CHECK(smd::Pack<S>(back.data(), again.data(), &length) == 0 && length == size && again == enc, want);
     CheckRelease<S>(back.data(), live);
+    CheckSwappedRoundTrip<S>(rec, want, size);
     return enc;
 }
 

@@ -1,8 +1,9 @@
 // The regression runner of `make test`: every file under the given paths (the
 // kept fault-finding inputs in fuzz/regressions, the generated seeds) goes to
 // each of the seven decoders and to the record builder, through the checks the
-// fuzz targets apply; then every allocation of every realistic sample fails in
-// turn. Aborts at the first broken invariant; prints what it covered.
+// fuzz targets apply, and so does every copy of it with one byte set to 0x00
+// or 0xFF; then every allocation of every realistic sample fails in turn. Aborts at the first broken invariant; prints
+// what it covered.
 #include <stdio.h>
 
 #include <algorithm>
@@ -33,16 +34,28 @@ int main(int argc, char **argv) {
         }
     }
     std::sort(files.begin(), files.end());
-    size_t injected = 0;
+    size_t injected = 0, corrupted = 0;
     for (const fs::path &f : files) {
         std::ifstream in(f, std::ios::binary);
-        const Bytes b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        Bytes b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         fprintf(stderr, "%s\n", f.c_str());  // names the input if a check aborts
         ForEachMessage([&]<const smd::Schema * S>() { injected += CheckDecode<S>(b.data(), b.size()); });
         CheckRecords(b.data(), b.size());
+        // Each byte in turn set to 0x00 and to 0xFF: every slot, offset, length
+        // and count of the input once pointing nowhere, past the end or wrapping.
+        for (size_t at = 0; at < b.size(); ++at) {
+            const uint8_t kept = b[at];
+            for (uint8_t v : {0x00, 0xFF}) {
+                if (v == kept) continue;
+                b[at] = v;
+                ++corrupted;
+                ForEachMessage([&]<const smd::Schema * S>() { injected += CheckDecode<S>(b.data(), b.size()); });
+            }
+            b[at] = kept;
+        }
     }
-    printf("%zu inputs through 7 decoders and the record builder, %zu allocation failures injected\n", files.size(),
-           injected);
+    printf("%zu inputs and %zu single-byte corruptions through 7 decoders, %zu allocation failures injected\n",
+           files.size(), corrupted, injected);
 
     std::string sweep;
     size_t points = 0;

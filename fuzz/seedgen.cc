@@ -3,7 +3,8 @@
 // the test sources (every string literal made only of hex digits and blanks,
 // adjacent literals joined, is one buffer) and the encodings of the realistic
 // samples. A buffer goes to every decoder that accepts it, or to all of them
-// when none does; the record builder gets every buffer.
+// when none does; the record builder gets every buffer, and inputs that make
+// it take each of its choices.
 // Usage: seedgen OUT SOURCE...
 #include <stdio.h>
 
@@ -112,6 +113,9 @@ int main(int argc, char **argv) {
             });
         }
     }
+    // Inputs of one repeated byte make the record builder take each of its
+    // choices throughout.
+    for (int k = 0; k < 8; ++k) Write(out / "Records", "uniform-" + std::to_string(k), Bytes(512, k));
     for (const Sample &s : RealisticSamples()) {
         Write(out / MessageName(s.schema), s.name, s.encoding);
         Write(out / "Records", s.name, s.encoding);
