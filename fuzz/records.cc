@@ -69,7 +69,7 @@ void Build(Source &src, Arena &arena, void *rec) {
                                    n = 0;
                                    break;  // an array but no count
                                case 3:
-                                   n = 256 + src.Word() % 4096;
+                                   n = 1024 + src.Word() % 4096;
                                    break;  // thousands
                                default:
                                    n = 1 + src.Byte() % 8;

@@ -114,8 +114,8 @@ int main(int argc, char **argv) {
         }
     }
     // Inputs of one repeated byte make the record builder take each of its
-    // choices throughout.
-    for (int k = 0; k < 8; ++k) Write(out / "Records", "uniform-" + std::to_string(k), Bytes(512, k));
+    // choices throughout, long enough to last for all seven messages.
+    for (int k = 0; k < 8; ++k) Write(out / "Records", "uniform-" + std::to_string(k), Bytes(65536, k));
     for (const Sample &s : RealisticSamples()) {
         Write(out / MessageName(s.schema), s.name, s.encoding);
         Write(out / "Records", s.name, s.encoding);
