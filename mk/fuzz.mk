@@ -1,11 +1,12 @@
 # libFuzzer campaigns (clang, AddressSanitizer + UndefinedBehaviorSanitizer):
 #   make fuzz                        every target for FUZZ_SECONDS each
-#   make fuzz FUZZ_SECONDS=600 FUZZ_TARGETS="PortList Records"
+#   make fuzz FUZZ_SECONDS=600 FUZZ_JOBS=2 FUZZ_TARGETS="PortList Records"
 # Each target starts from its corpus in build/fuzz/corpus/ plus the seeds
 # generated from the test vectors and the kept regressions; a finding lands in
 # build/fuzz/findings/ and fails the run.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?= FileTrans FileDir ConnectPara SftpciMessage PortList ForwardPort TcpForwordMessage Records
+FUZZ_JOBS ?= 1
 
 .PHONY: fuzz fuzz-build
 
@@ -15,4 +16,4 @@ fuzz-build: deps
 	@cmake --build --preset fuzz
 
 fuzz: fuzz-build
-	@scripts/fuzz.sh $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	@FUZZ_JOBS=$(FUZZ_JOBS) scripts/fuzz.sh $(FUZZ_SECONDS) $(FUZZ_TARGETS)
