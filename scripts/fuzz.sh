@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs libFuzzer targets of the fuzz build for SECONDS each, JOBS at a time
-# (FUZZ_JOBS, default 1), with the format dictionary, starting from the
-# target's working corpus (build/fuzz/corpus/TARGET, where new inputs are
+# (FUZZ_JOBS, default 1), with the format dictionary and inputs of at most
+# 4096 bytes (longer seeds are cut), starting from the target's working corpus (build/fuzz/corpus/TARGET, where new inputs are
 # kept), its generated seeds and its kept regressions. A finding (crash, broken
 # invariant, leak, timeout) is saved in build/fuzz/findings/ and fails the run;
 # copy it into fuzz/regressions/TARGET/ once fixed. Prints the executions of
@@ -17,7 +17,7 @@ if [ "$1" = --one ]; then  # one target, run by xargs below
     mkdir -p "$corpus"
     set -- "$corpus" "$bin/seeds/$target"
     [ -d "fuzz/regressions/$target" ] && set -- "$@" "fuzz/regressions/$target"
-    if "$bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 -dict=fuzz/format.dict -print_final_stats=1 \
+    if "$bin/fuzz_$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 -dict=fuzz/format.dict -print_final_stats=1 \
         -artifact_prefix="$out/$target-" "$@" >"$out/$target.log" 2>&1; then
         echo ok >"$out/$target.result"
     else
