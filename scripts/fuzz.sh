@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs libFuzzer targets of the fuzz build for SECONDS each, JOBS at a time
 # (FUZZ_JOBS, default 1), with the format dictionary and inputs of at most
-# 4096 bytes (longer seeds are cut), starting from the target's working corpus (build/fuzz/corpus/TARGET, where new inputs are
-# kept), its generated seeds and its kept regressions. A finding (crash, broken
+# 4096 bytes (longer seeds are cut), starting from the target's working corpus
+# (build/fuzz/corpus/TARGET, where new inputs are kept), its generated seeds
+# and its kept regressions. A finding (crash, broken
 # invariant, leak, timeout) is saved in build/fuzz/findings/ and fails the run;
 # copy it into fuzz/regressions/TARGET/ once fixed. Prints the executions of
 # each target and in all.
