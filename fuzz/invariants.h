@@ -244,21 +244,21 @@ template <const smd::Schema *S>
 void CheckAllocationFailures(const Bytes &in, const void *full, const std::vector<Allocation> &allocs) {
     const long live = rec_live_blocks();
     for (size_t k = 0; k < allocs.size(); ++k) {
-        const std::string at = "allocation " + std::to_string(k) + " of " + Text<S>(full);
+        auto at = [&] { return "allocation " + std::to_string(k) + " of " + Text<S>(full); };
         rec_reset();
         rec_fail_alloc_at(static_cast<long>(k));
         Record out(S->recordSize);
-        SMD_CHECK(!smd::Unpack<S>(in.data(), static_cast<uint32_t>(in.size()), out.data()), at);
+        SMD_CHECK(!smd::Unpack<S>(in.data(), static_cast<uint32_t>(in.size()), out.data()), at());
         const RecEvent *failed = rec_find(REC_CACHE_ALLOC, k);
         SMD_CHECK(rec_count_kind(REC_CACHE_ALLOC) == k + 1 && failed->ptr == nullptr && failed->a == allocs[k].size &&
                       allocs[k].tag == failed->tag,
-                  at);
+                  at());
         const RecEvent *log = rec_find(REC_LOG, 0);
         SMD_CHECK(rec_count_kind(REC_LOG) == 1 && log->a == smd::kCodeNoMemory && allocs[k].tag == log->tag &&
                       log->text == MallocText(failed->tag, failed->a),
-                  at);
+                  at());
         SMD_CHECK(Text<S>(out.data()) == Text<S>(AfterFailedAllocation<S>(full, k).data()),
-                  at + "\nleft " + Text<S>(out.data()));
+                  at() + "\nleft " + Text<S>(out.data()));
         CheckRelease<S>(out.data(), live);
     }
     rec_reset();
