@@ -8,6 +8,7 @@
 // framework and pass its result back; a pair goes out in one block, or not at
 // all when it outgrows the batch area; a send whose buffer cannot be had sends
 // nothing. Every send buffer is given back.
+#include <algorithm>
 #include <deque>
 
 #include "invariants.h"
