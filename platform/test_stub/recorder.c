@@ -83,7 +83,7 @@ void rec_set_use_flag(uint32_t value) { g_useFlag = value; }
 
 void rec_set_reg_results(const uint32_t *results, size_t n) {
     g_regCount = n < 16 ? n : 16;
-    memcpy(g_regResults, results, g_regCount * sizeof *results);
+    if (g_regCount > 0) memcpy(g_regResults, results, g_regCount * sizeof *results); /* results may be NULL */
     g_regNext = 0;
 }
 

@@ -1,0 +1,53 @@
+// Non-template parts of the invariant checks: reporting and the expected texts.
+#include "invariants.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace smd_fuzz {
+
+void Fail(const char *condition, const std::string &detail) {
+    // Records with thousands of list elements render long: the head tells enough.
+    const std::string shown = detail.size() <= 3000 ? detail : detail.substr(0, 3000) + "...";
+    fprintf(stderr, "invariant broken in %s: %s\n%s\n", gWhere, condition, shown.c_str());
+    abort();
+}
+
+std::string MallocText(const char *tag, uint32_t size) {
+    // Plain nested decoders log the wide form of the message.
+    bool wide = false;
+    ForEachMessage([&]<const smd::Schema * S>() {
+        wide |= S->nested == smd::NestedForm::kPlain && strcmp(tag, S->tags.nested) == 0;
+    });
+    char text[96];
+    snprintf(text, sizeof text, "[ZIRKO]:Malloc unpack data unsuccess,%ssize(%u)", wide ? "                " : " ",
+             size);
+    return text;
+}
+
+std::string MessageName(const smd::Schema *s) {
+    const std::string tag = s->tags.unpack;  // "<Ns>_<Msg>_unpack"
+    const size_t from = tag.find('_') + 1;
+    return tag.substr(from, tag.rfind("_unpack") - from);
+}
+
+void RenderString(std::string &out, const char *s) {
+    if (s == nullptr) {
+        out += "null";
+        return;
+    }
+    out += '"';
+    for (; *s != '\0'; ++s) {
+        const unsigned char c = static_cast<unsigned char>(*s);
+        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
+            char hex[5];
+            snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+}
+
+}  // namespace smd_fuzz

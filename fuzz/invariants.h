@@ -1,0 +1,322 @@
+// What the decoder, the encoder, the send paths and the release routine promise
+// for any input, written once over the schema tables and checked by every fuzz
+// target and by the regression runner:
+// - a failed decode leaves a record that owns nothing and no block behind;
+// - a successful decode owns one block per string and per non-empty list, logs
+//   nothing, packs to exactly RootSize bytes (one byte less is refused), and
+//   that encoding decodes to an equal record and packs to the same bytes, also
+//   with the byte order of a big-endian host;
+// - failing any one of its allocations fails the decode with one log line
+//   (code 12, the failed size, the allocating decoder's tag and format), keeps
+//   the scalars read before the failure, and gives every block back once;
+// - a release nulls every owned pointer and nothing else, and a second one is
+//   harmless.
+// Blocks are counted and their frees matched by the recording platform stand-in.
+// A broken promise prints what broke and aborts, which libFuzzer reports.
+#ifndef SSH_MSG_DEF_FUZZ_INVARIANTS_H
+#define SSH_MSG_DEF_FUZZ_INVARIANTS_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "decode.h"
+#include "encode.h"
+#include "recorder.h"
+#include "send.h"
+#include "sshc/schemas.h"
+#include "sshs/schemas.h"
+
+namespace smd_fuzz {
+
+namespace smd = ssh_msg_def::internal;
+using Bytes = std::vector<uint8_t>;
+using Record = std::vector<uint8_t>;  // record storage of exactly the record's size
+
+// The operation under check, named in failure reports.
+inline const char *gWhere = "";
+
+[[noreturn]] void Fail(const char *condition, const std::string &detail);
+
+#define SMD_CHECK(cond, detail)                                    \
+    do {                                                           \
+        if (!(cond)) ::smd_fuzz::Fail(#cond, std::string(detail)); \
+    } while (0)
+
+// The log line of a failed record allocation of `size` bytes under `tag`.
+std::string MallocText(const char *tag, uint32_t size);
+
+// "FileTrans" for kFileTrans: names corpora and regression directories.
+std::string MessageName(const smd::Schema *s);
+
+void RenderString(std::string &out, const char *s);
+
+// Calls visit(scalar), visit(string) or visit(count, array, element schema) for
+// every member of the record in decode order, entering nested records.
+template <const smd::Schema *S, class F>
+void Walk(void *rec, F &&visit) {
+    smd::ForEachSlot<S->slotCount>([&](auto slot) {
+        constexpr smd::Field f = S->fields[decltype(slot)::value];
+        if constexpr (f.kind == smd::Kind::kScalar) {
+            visit(smd::Member<uint32_t>(rec, f.offset));
+        } else if constexpr (f.kind == smd::Kind::kString) {
+            visit(smd::Member<char *>(rec, f.offset));
+        } else if constexpr (f.kind == smd::Kind::kTable) {
+            Walk<f.nested>(&smd::Member<char>(rec, f.offset), visit);
+        } else {
+            visit(smd::Member<uint32_t>(rec, f.offset), smd::Member<void *>(rec, f.arrayOffset), *f.nested);
+        }
+    });
+}
+
+template <class... F>
+struct Visit : F... {
+    using F::operator()...;
+};
+template <class... F>
+Visit(F...) -> Visit<F...>;
+
+// The record as text, strings escaped: records compare equal when their texts do.
+template <const smd::Schema *S>
+void Render(const void *rec, std::string &out) {
+    out += '{';
+    smd::ForEachSlot<S->slotCount>([&](auto slot) {
+        constexpr smd::Field f = S->fields[decltype(slot)::value];
+        if (decltype(slot)::value > 0) out += ", ";
+        if constexpr (f.kind == smd::Kind::kScalar) {
+            out += std::to_string(smd::Member<uint32_t>(rec, f.offset));
+        } else if constexpr (f.kind == smd::Kind::kString) {
+            RenderString(out, smd::Member<const char *>(rec, f.offset));
+        } else if constexpr (f.kind == smd::Kind::kTable) {
+            Render<f.nested>(&smd::Member<char>(rec, f.offset), out);
+        } else {
+            const uint32_t n = smd::Member<uint32_t>(rec, f.offset);
+            const auto *a = smd::Member<const uint8_t *>(rec, f.arrayOffset);
+            out += std::to_string(n) + (a ? ":[" : ":null");
+            for (uint32_t i = 0; a && i < n; ++i) {
+                if (i > 0) out += ", ";
+                Render<f.nested>(a + static_cast<size_t>(i) * f.nested->recordSize, out);
+            }
+            if (a) out += ']';
+        }
+    });
+    out += '}';
+}
+
+template <const smd::Schema *S>
+std::string Text(const void *rec) {
+    std::string out;
+    Render<S>(rec, out);
+    return out;
+}
+
+// Blocks the record owns: its non-null strings and arrays.
+template <const smd::Schema *S>
+size_t Owned(const void *rec) {
+    size_t n = 0;
+    Walk<S>(const_cast<void *>(rec), Visit{[](uint32_t &) {}, [&](char *&s) { n += s != nullptr; },
+                                           [&](uint32_t &, void *&a, const smd::Schema &) { n += a != nullptr; }});
+    return n;
+}
+
+// A decoded list has an array exactly when its count is not 0.
+template <const smd::Schema *S>
+bool ListsMatchCounts(const void *rec) {
+    bool ok = true;
+    Walk<S>(const_cast<void *>(rec),
+            Visit{[](uint32_t &) {}, [](char *&) {},
+                  [&](uint32_t &n, void *&a, const smd::Schema &) { ok &= (n != 0) == (a != nullptr); }});
+    return ok;
+}
+
+// The record with every owned pointer null: what a release leaves.
+template <const smd::Schema *S>
+Record Released(const void *rec) {
+    Record r(static_cast<const uint8_t *>(rec), static_cast<const uint8_t *>(rec) + S->recordSize);
+    Walk<S>(r.data(), Visit{[](uint32_t &) {}, [](char *&s) { s = nullptr; },
+                            [](uint32_t &, void *&a, const smd::Schema &) { a = nullptr; }});
+    return r;
+}
+
+// What decoding into a zeroed record leaves when allocation k of a decode that
+// yields `full` fails: pointers null, scalars and counts read before the
+// failing member kept, everything after it zero.
+template <const smd::Schema *S>
+Record AfterFailedAllocation(const void *full, size_t k) {
+    Record r(static_cast<const uint8_t *>(full), static_cast<const uint8_t *>(full) + S->recordSize);
+    bool failed = false;
+    auto allocates = [&](void *p) {
+        if (p != nullptr && !failed && k-- == 0) failed = true;
+    };
+    Walk<S>(r.data(), Visit{[&](uint32_t &v) { v = failed ? 0 : v; },
+                            [&](char *&s) {
+                                allocates(s);
+                                s = nullptr;
+                            },
+                            [&](uint32_t &n, void *&a, const smd::Schema &) {
+                                n = failed ? 0 : n;
+                                allocates(a);
+                                a = nullptr;
+                            }});
+    return r;
+}
+
+// Releases the record twice: the first nulls every owned pointer and changes
+// nothing else, the second changes nothing; no block is left or freed wrongly.
+template <const smd::Schema *S>
+void CheckRelease(void *rec, size_t liveAfter = 0) {
+    const Record want = Released<S>(rec);
+    for (int round = 0; round < 2; ++round) {
+        smd::FreeUnpacked<S>(rec);
+        SMD_CHECK(memcmp(rec, want.data(), S->recordSize) == 0, Text<S>(rec));
+        SMD_CHECK(rec_live_blocks() == static_cast<long>(liveAfter) && rec_free_errors() == 0,
+                  "live " + std::to_string(rec_live_blocks()) + ", bad frees " + std::to_string(rec_free_errors()));
+    }
+}
+
+// With the byte-order flags a big-endian host has, the record packs to as many
+// bytes and decodes back the same.
+template <const smd::Schema *S>
+void CheckSwappedRoundTrip(const void *rec, const std::string &want, uint32_t size) {
+    S->recv->byteOrder = S->send->byteOrder = 1;
+    Bytes enc(size);
+    uint32_t length = size;
+    Record back(S->recordSize);
+    const long live = rec_live_blocks();
+    SMD_CHECK(smd::Pack<S>(rec, enc.data(), &length) == 0 && length == size, want);
+    SMD_CHECK(smd::Unpack<S>(enc.data(), size, back.data()) && Text<S>(back.data()) == want,
+              Text<S>(back.data()) + "\nwanted\n" + want);
+    S->recv->byteOrder = S->send->byteOrder = smd::HostByteOrderFlag();
+    CheckRelease<S>(back.data(), live);
+}
+
+// Packs the record (whose decoded form renders as `want`) into exactly RootSize
+// bytes, refuses one byte less, a missing buffer (logged), length or record
+// without writing, decodes the encoding back to `want` and packs that to the same
+// bytes. Returns the encoding.
+template <const smd::Schema *S>
+Bytes CheckRoundTrip(const void *rec, const std::string &want) {
+    const uint32_t size = smd::RootSize<S>(rec);
+    SMD_CHECK(size >= 12 + 2 * S->slotCount, want);
+    Bytes enc(size);
+    uint32_t length = size;
+    SMD_CHECK(smd::Pack<S>(rec, enc.data(), &length) == 0 && length == size, want);
+    Bytes small(size - 1);
+    length = size - 1;
+    SMD_CHECK(
+        smd::Pack<S>(rec, small.data(), &length) == SSH_MSG_DEF_ERROR && length == size - 1 && small == Bytes(size - 1),
+        want);
+    const size_t logs = rec_count_kind(REC_LOG);
+    length = size;
+    SMD_CHECK(smd::Pack<S>(rec, nullptr, &length) == SSH_MSG_DEF_ERROR && length == size &&
+                  smd::Pack<S>(rec, small.data(), nullptr) == SSH_MSG_DEF_ERROR &&
+                  smd::Pack<S>(nullptr, small.data(), &length) == SSH_MSG_DEF_ERROR && length == size &&
+                  small == Bytes(size - 1),
+              want);
+    const RecEvent *log = rec_find(REC_LOG, logs);
+    SMD_CHECK(rec_count_kind(REC_LOG) == logs + 1 && log->a == smd::kCodeInvalid &&
+                  S->tags.pack == std::string(log->tag) &&
+                  log->text == "[ZIRKO]:Param invalid(null, " + std::to_string(size) + ", nonNull)",
+              want);
+
+    Record back(S->recordSize);
+    const long live = rec_live_blocks();
+    SMD_CHECK(smd::Unpack<S>(enc.data(), size, back.data()), want);
+    SMD_CHECK(Text<S>(back.data()) == want, Text<S>(back.data()) + "\nwanted\n" + want);
+    Bytes again(size);
+    length = size;
+    SMD_CHECK(smd::Pack<S>(back.data(), again.data(), &length) == 0 && length == size && again == enc, want);
+    CheckRelease<S>(back.data(), live);
+    CheckSwappedRoundTrip<S>(rec, want, size);
+    return enc;
+}
+
+struct Allocation {
+    uint32_t size;
+    std::string tag;
+};
+
+// Fails each allocation of the decode of `in` in turn; `full` is its result.
+template <const smd::Schema *S>
+void CheckAllocationFailures(const Bytes &in, const void *full, const std::vector<Allocation> &allocs) {
+    const long live = rec_live_blocks();
+    for (size_t k = 0; k < allocs.size(); ++k) {
+        auto at = [&] { return "allocation " + std::to_string(k) + " of " + Text<S>(full); };
+        rec_reset();
+        rec_fail_alloc_at(static_cast<long>(k));
+        Record out(S->recordSize);
+        SMD_CHECK(!smd::Unpack<S>(in.data(), static_cast<uint32_t>(in.size()), out.data()), at());
+        const RecEvent *failed = rec_find(REC_CACHE_ALLOC, k);
+        SMD_CHECK(rec_count_kind(REC_CACHE_ALLOC) == k + 1 && failed->ptr == nullptr && failed->a == allocs[k].size &&
+                      allocs[k].tag == failed->tag,
+                  at());
+        const RecEvent *log = rec_find(REC_LOG, 0);
+        SMD_CHECK(rec_count_kind(REC_LOG) == 1 && log->a == smd::kCodeNoMemory && allocs[k].tag == log->tag &&
+                      log->text == MallocText(failed->tag, failed->a),
+                  at());
+        SMD_CHECK(Text<S>(out.data()) == Text<S>(AfterFailedAllocation<S>(full, k).data()),
+                  at() + "\nleft " + Text<S>(out.data()));
+        CheckRelease<S>(out.data(), live);
+    }
+    rec_reset();
+}
+
+// Every invariant for one input to one decoder. Returns the number of
+// allocation failures injected.
+template <const smd::Schema *S>
+size_t CheckDecode(const uint8_t *data, size_t size) {
+    gWhere = S->tags.unpack;
+    if (size > 0x7FFFFFFF) return 0;
+    const Bytes in(data, data + size);  // exactly sized: a sanitizer sees any read past the end
+    const uint32_t len = static_cast<uint32_t>(size);
+    Record rec(S->recordSize);
+    rec_reset();
+
+    // A length of 2^31 or more is refused before anything is read or written.
+    SMD_CHECK(!smd::Unpack<S>(in.data(), len | 0x80000000u, rec.data()) && rec == Record(S->recordSize), "");
+
+    rec_reset();
+    const bool ok = smd::Unpack<S>(in.data(), len, rec.data());
+    SMD_CHECK(in == Bytes(data, data + size), "the buffer changed");
+    const size_t owned = Owned<S>(rec.data());
+    SMD_CHECK(rec_live_blocks() == static_cast<long>(owned) && rec_free_errors() == 0, Text<S>(rec.data()));
+    const RecEvent *log = rec_find(REC_LOG, 0);
+    if (!ok) {
+        SMD_CHECK(owned == 0, Text<S>(rec.data()));
+        SMD_CHECK(rec_count_kind(REC_LOG) <= 1 && (log == nullptr || log->a == smd::kCodeInvalid), log->text);
+        CheckRelease<S>(rec.data());
+        return 0;
+    }
+    SMD_CHECK(log == nullptr, log->text);
+    SMD_CHECK(rec_count_kind(REC_CACHE_ALLOC) == owned && ListsMatchCounts<S>(rec.data()), Text<S>(rec.data()));
+    std::vector<Allocation> allocs;
+    for (size_t i = 0; const RecEvent *e = rec_find(REC_CACHE_ALLOC, i); ++i) allocs.push_back({e->a, e->tag});
+
+    CheckAllocationFailures<S>(in, rec.data(), allocs);
+    (void)CheckRoundTrip<S>(rec.data(), Text<S>(rec.data()));
+    CheckRelease<S>(rec.data());
+    return allocs.size();
+}
+
+// Calls f.template operator()<&schema>() for each of the seven messages.
+template <class F>
+void ForEachMessage(F &&f) {
+    f.template operator()<&smd::kFileTrans>();
+    f.template operator()<&smd::kFileDir>();
+    f.template operator()<&smd::kConnectPara>();
+    f.template operator()<&smd::kSftpciMessage>();
+    f.template operator()<&smd::kPortList>();
+    f.template operator()<&smd::kForwardPort>();
+    f.template operator()<&smd::kTcpForwordMessage>();
+}
+
+// Records of all seven messages built from the input bytes, packed, decoded,
+// sent singly and in pairs, and compared (records.cc).
+void CheckRecords(const uint8_t *data, size_t size);
+
+}  // namespace smd_fuzz
+
+#endif

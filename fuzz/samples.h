@@ -1,0 +1,22 @@
+// Records as a client and a server really send them: every string slot set,
+// paths and algorithm lists of realistic length, lists of several ports, the
+// larger messages holding the smaller ones. Their encodings seed the fuzz
+// corpora and carry the regression runner's allocation-failure sweep.
+#ifndef SSH_MSG_DEF_FUZZ_SAMPLES_H
+#define SSH_MSG_DEF_FUZZ_SAMPLES_H
+
+#include "invariants.h"
+
+namespace smd_fuzz {
+
+struct Sample {
+    const smd::Schema *schema;
+    const char *name;
+    Bytes encoding;
+};
+
+std::vector<Sample> RealisticSamples();
+
+}  // namespace smd_fuzz
+
+#endif

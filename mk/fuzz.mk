@@ -1,0 +1,19 @@
+# libFuzzer campaigns (clang, AddressSanitizer + UndefinedBehaviorSanitizer):
+#   make fuzz                        every target for FUZZ_SECONDS each
+#   make fuzz FUZZ_SECONDS=600 FUZZ_JOBS=2 FUZZ_TARGETS="PortList Records"
+# Each target starts from its corpus in build/fuzz/corpus/ plus the seeds
+# generated from the test vectors and the kept regressions; a finding lands in
+# build/fuzz/findings/ and fails the run.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= FileTrans FileDir ConnectPara SftpciMessage PortList ForwardPort TcpForwordMessage Records
+FUZZ_JOBS ?= 1
+
+.PHONY: fuzz fuzz-build
+
+fuzz-build: deps
+	@scripts/deps.sh fuzz
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+
+fuzz: fuzz-build
+	@FUZZ_JOBS=$(FUZZ_JOBS) scripts/fuzz.sh $(FUZZ_SECONDS) $(FUZZ_TARGETS)
