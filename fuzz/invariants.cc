@@ -31,23 +31,4 @@ std::string MessageName(const smd::Schema *s) {
     return tag.substr(from, tag.rfind("_unpack") - from);
 }
 
-void RenderString(std::string &out, const char *s) {
-    if (s == nullptr) {
-        out += "null";
-        return;
-    }
-    out += '"';
-    for (; *s != '\0'; ++s) {
-        const unsigned char c = static_cast<unsigned char>(*s);
-        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
-            char hex[5];
-            snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    out += '"';
-}
-
 }  // namespace smd_fuzz

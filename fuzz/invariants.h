@@ -25,6 +25,7 @@
 
 #include "decode.h"
 #include "encode.h"
+#include "record_text.h"
 #include "recorder.h"
 #include "send.h"
 #include "sshc/schemas.h"
@@ -52,8 +53,6 @@ std::string MallocText(const char *tag, uint32_t size);
 // "FileTrans" for kFileTrans: names corpora and regression directories.
 std::string MessageName(const smd::Schema *s);
 
-void RenderString(std::string &out, const char *s);
-
 // Calls visit(scalar), visit(string) or visit(count, array, element schema) for
 // every member of the record in decode order, entering nested records.
 template <const smd::Schema *S, class F>
@@ -79,38 +78,9 @@ struct Visit : F... {
 template <class... F>
 Visit(F...) -> Visit<F...>;
 
-// The record as text, strings escaped: records compare equal when their texts do.
-template <const smd::Schema *S>
-void Render(const void *rec, std::string &out) {
-    out += '{';
-    smd::ForEachSlot<S->slotCount>([&](auto slot) {
-        constexpr smd::Field f = S->fields[decltype(slot)::value];
-        if (decltype(slot)::value > 0) out += ", ";
-        if constexpr (f.kind == smd::Kind::kScalar) {
-            out += std::to_string(smd::Member<uint32_t>(rec, f.offset));
-        } else if constexpr (f.kind == smd::Kind::kString) {
-            RenderString(out, smd::Member<const char *>(rec, f.offset));
-        } else if constexpr (f.kind == smd::Kind::kTable) {
-            Render<f.nested>(&smd::Member<char>(rec, f.offset), out);
-        } else {
-            const uint32_t n = smd::Member<uint32_t>(rec, f.offset);
-            const auto *a = smd::Member<const uint8_t *>(rec, f.arrayOffset);
-            out += std::to_string(n) + (a ? ":[" : ":null");
-            for (uint32_t i = 0; a && i < n; ++i) {
-                if (i > 0) out += ", ";
-                Render<f.nested>(a + static_cast<size_t>(i) * f.nested->recordSize, out);
-            }
-            if (a) out += ']';
-        }
-    });
-    out += '}';
-}
-
 template <const smd::Schema *S>
 std::string Text(const void *rec) {
-    std::string out;
-    Render<S>(rec, out);
-    return out;
+    return Describe<S>(rec);
 }
 
 // Blocks the record owns: its non-null strings and arrays.

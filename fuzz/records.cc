@@ -35,12 +35,9 @@ struct Arena {
 
 uint32_t Scalar(Source &src) {
     switch (src.Byte() % 4) {
-        case 0:
-            return 0;
-        case 1:
-            return src.Byte();
-        default:
-            return src.Word();
+        case 0: return 0;
+        case 1: return src.Byte();
+        default: return src.Word();
     }
 }
 
@@ -61,20 +58,11 @@ void Build(Source &src, Arena &arena, void *rec) {
                        [&](uint32_t &n, void *&a, const smd::Schema &element) {
                            const uint8_t mode = src.Byte() % 8;
                            switch (mode) {
-                               case 0:
-                                   return;  // empty
-                               case 1:
-                                   n = src.Word() | 1;
-                                   return;  // a count but no array
-                               case 2:
-                                   n = 0;
-                                   break;  // an array but no count
-                               case 3:
-                                   n = 1024 + src.Word() % 4096;
-                                   break;  // thousands
-                               default:
-                                   n = 1 + src.Byte() % 8;
-                                   break;  // a few
+                               case 0: return;                               // empty
+                               case 1: n = src.Word() | 1; return;           // a count but no array
+                               case 2: n = 0; break;                         // an array but no count
+                               case 3: n = 1024 + src.Word() % 4096; break;  // thousands
+                               default: n = 1 + src.Byte() % 8; break;       // a few
                            }
                            // Elements hold scalars only.
                            Record &array = arena.arrays.emplace_back(std::max<size_t>(n, 1) * element.recordSize);

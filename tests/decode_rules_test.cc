@@ -9,8 +9,6 @@
 
 namespace {
 
-char *S(const char *s) { return const_cast<char *>(s); }
-
 SshsMsgDef_ForwardPort gPorts[] = {{5, 0}, {7, 9}};
 const SshcMsgDef_FileTrans kFt = {1, S("ab"), nullptr, 0};                             // 35 bytes, table at 16
 const SshcMsgDef_ConnectPara kCp = {S("a"), 5, S("b"), 0, 0, 0, 0, 0};                 // 52 bytes, "b" length at 46

@@ -4,8 +4,6 @@
 
 namespace {
 
-char *S(const char *s) { return const_cast<char *>(s); }
-
 SshsMsgDef_ForwardPort gPorts[] = {{5, 0}, {7, 9}};
 SshsMsgDef_ForwardPort gOnePort[] = {{7, 0}};
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "decode.h"
+#include "record_text.h"
 #include "recorder.h"
 #include "ssh_msg_def/ssh_msg_def.h"
 #include "sshc/schemas.h"
@@ -30,31 +31,6 @@ inline Bytes Hex(const char *text) {
 // Writes a little-endian value of `width` bytes, whatever the host's byte order.
 inline void PutLe(uint8_t *p, uint32_t v, int width) {
     for (int i = 0; i < width; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-template <const smd::Schema *S>
-std::string Describe(const void *rec) {
-    std::string out = "{";
-    smd::ForEachSlot<S->slotCount>([&](auto slot) {
-        constexpr smd::Field f = S->fields[decltype(slot)::value];
-        if (decltype(slot)::value > 0) out += ", ";
-        if constexpr (f.kind == smd::Kind::kScalar) {
-            out += std::to_string(smd::Member<uint32_t>(rec, f.offset));
-        } else if constexpr (f.kind == smd::Kind::kString) {
-            const char *s = smd::Member<const char *>(rec, f.offset);
-            out += s ? "\"" + std::string(s) + "\"" : "null";
-        } else if constexpr (f.kind == smd::Kind::kTable) {
-            out += Describe<f.nested>(&smd::Member<char>(rec, f.offset));
-        } else {
-            const uint32_t n = smd::Member<uint32_t>(rec, f.offset);
-            auto *a = smd::Member<const uint8_t *>(rec, f.arrayOffset);
-            out += std::to_string(n) + (a ? ":[" : ":null");
-            for (uint32_t i = 0; a && i < n; ++i)
-                out += (i ? ", " : "") + Describe<f.nested>(a + i * f.nested->recordSize);
-            if (a) out += "]";
-        }
-    });
-    return out + "}";
 }
 
 // One message's exported functions behind record-agnostic signatures.
@@ -91,6 +67,28 @@ inline const Codec kSftpci = SMD_CODEC(SshcMsgDef_SftpciMessage, smd::kSftpciMes
 inline const Codec kPortList = SMD_CODEC(SshsMsgDef_PortList, smd::kPortList);
 inline const Codec kForwardPort = SMD_CODEC(SshsMsgDef_ForwardPort, smd::kForwardPort);
 inline const Codec kTcpForword = SMD_CODEC(SshsMsgDef_TcpForwordMessage, smd::kTcpForwordMessage);
+
+inline char *S(const char *s) { return const_cast<char *>(s); }
+
+// One record of each message, strings, scalars and a list in each; ForwardPort last.
+inline SshsMsgDef_ForwardPort gSamplePorts[] = {{5, 0}, {7, 9}};
+inline const SshcMsgDef_FileTrans kSampleFt = {1, S("ab"), nullptr, 2};
+inline const SshcMsgDef_FileDir kSampleFd = {S("d"), 1, 0, 3, nullptr};
+inline const SshcMsgDef_ConnectPara kSampleCp = {S("h"), 22, 0, 0, 0, 0, S("x"), 1};
+inline const SshcMsgDef_SftpciMessage kSampleSm = {0, 0, 7, 0, kSampleCp, kSampleFd, kSampleFt};
+inline const SshsMsgDef_PortList kSamplePl = {S("ab"), nullptr, 2, gSamplePorts};
+inline const SshsMsgDef_TcpForwordMessage kSampleTf = {1, 0, 3, 0, kSamplePl};
+inline const SshsMsgDef_ForwardPort kSampleFp = {22, 8080};
+
+struct Sample {
+    const Codec *codec;
+    const void *record;
+};
+inline void PrintTo(const Sample &p, std::ostream *os) { *os << p.codec->name; }
+
+inline const Sample kSamples[] = {{&kFileTrans, &kSampleFt},  {&kFileDir, &kSampleFd},  {&kConnectPara, &kSampleCp},
+                                  {&kSftpci, &kSampleSm},     {&kPortList, &kSamplePl}, {&kTcpForword, &kSampleTf},
+                                  {&kForwardPort, &kSampleFp}};
 
 // Record storage of any message, aligned like its record.
 struct Storage {
