@@ -38,11 +38,13 @@ uint32_t SendSingle(uint32_t handle, const void *record, uint64_t target) {
         const SshMsgDef_MsgDesc desc{image, S->msgId, kImageSize<S>};
         return CallFramework(handle, &desc, 1, target);
     } else {
-        const uint32_t size = RootSize<S>(record);
+        if (record == nullptr) return SSH_MSG_DEF_ERROR;
+        StringLengths<S> lengths;
+        const uint32_t size = MeasureRoot<S>(record, lengths.at);
         if (size == 0) return SSH_MSG_DEF_ERROR;
         auto *buf = static_cast<uint8_t *>(SendAlloc(*S->send, size, S->tags.sendSingle));
         if (buf == nullptr) return SSH_MSG_DEF_ERROR;
-        (void)RootWrite<S>(buf, size, record);
+        (void)WriteMeasured<S>(buf, size, record, lengths.at);
         const SshMsgDef_MsgDesc desc{buf, S->msgId, size};
         const uint32_t result = CallFramework(handle, &desc, 1, target);
         SendFree(*S->send, buf, S->tags.sendSingle);
@@ -87,12 +89,13 @@ uint32_t SendBatch(uint32_t handle, const void *records, uint32_t count, uint64_
         for (uint32_t i = 0; i < count; ++i) {
             // A null array fails at record 0, so RecordAt never offsets a null pointer.
             const uint8_t *record = RecordAt<S>(records, i);
-            const uint32_t size = RootSize<S>(record);
-            if (size == 0 || size > kBatchArea - used) {  // also fails once the area is full
+            StringLengths<S> lengths;
+            // A full area leaves no room, which no record fits.
+            if (record == nullptr || !FitsIn<S>(record, kBatchArea - used, lengths.at)) {
                 SendFree(*S->send, block, S->tags.sendBatch);
                 return SSH_MSG_DEF_ERROR;
             }
-            (void)RootWrite<S>(block + used, kBatchArea - used, record);
+            const uint32_t size = WriteMeasured<S>(block + used, kBatchArea - used, record, lengths.at);
             descs[i] = {block + used, S->msgId, size};
             used += size;
         }
