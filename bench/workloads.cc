@@ -10,17 +10,15 @@
 namespace smd_bench {
 namespace {
 
-#define SMD_BENCH_OPS(Rec)                                                                                \
-    Ops {                                                                                                 \
-        sizeof(Rec), [](const uint8_t *b, uint32_t l, void *r) { return Rec##__unpack(b, l, (Rec *)r); }, \
-            [](void *r) { Rec##_free__unpacked((Rec *)r); },                                              \
-            [](const void *r, uint8_t *b, uint32_t *l) { return Rec##__pack((const Rec *)r, b, l); },     \
-            [](uint32_t h, const void *r, uint64_t x, uint64_t t) {                                       \
-                return Rec##__sendsingle(h, (const Rec *)r, x, t);                                        \
-            },                                                                                            \
-            [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                       \
-                return Rec##__sendbatch(h, (const Rec *)r, n, t);                                         \
-            }                                                                                             \
+// The exported functions themselves, called through record-agnostic pointer
+// types as the framework calls a registered decoder: no wrapper in between.
+#define SMD_BENCH_OPS(Rec)                                                    \
+    Ops {                                                                     \
+        sizeof(Rec), reinterpret_cast<decltype(Ops::unpack)>(&Rec##__unpack), \
+            reinterpret_cast<decltype(Ops::release)>(&Rec##_free__unpacked),  \
+            reinterpret_cast<decltype(Ops::pack)>(&Rec##__pack),              \
+            reinterpret_cast<decltype(Ops::sendsingle)>(&Rec##__sendsingle),  \
+            reinterpret_cast<decltype(Ops::sendbatch)>(&Rec##__sendbatch)     \
     }
 
 const Ops kFileTransOps = SMD_BENCH_OPS(SshcMsgDef_FileTrans);

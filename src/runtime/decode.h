@@ -302,9 +302,11 @@ template <const Schema *S>
 
 // The release routine: gives back every string and array the record owns, in
 // slot order, through the cache hooks, and nulls them. Strings reach cacheFree
-// even when null; arrays only when set. Scalars and counts stay.
+// even when null; arrays only when set. Scalars and counts stay. Inlined into
+// `_free__unpacked`, with the routines of the nested records inlined into it;
+// ReleaseRecord below is the same routine out of line, for failure paths.
 template <const Schema *S>
-void ReleaseRecord(void *record) {
+[[gnu::always_inline]] inline void ReleaseInline(void *record) {
     Context &ctx = *S->recv;
     resolve_cache_hooks(ctx);
     ForEachSlot<S->slotCount>([&](auto slot) __attribute__((always_inline)) {
@@ -320,9 +322,14 @@ void ReleaseRecord(void *record) {
                 a = nullptr;
             }
         } else if constexpr (f.kind == Kind::kTable && OwnsMemory(*f.nested)) {
-            ReleaseRecord<f.nested>(&Member<char>(record, f.offset));
+            ReleaseInline<f.nested>(&Member<char>(record, f.offset));
         }
     });
+}
+
+template <const Schema *S>
+void ReleaseRecord(void *record) {
+    ReleaseInline<S>(record);
 }
 
 // `_free__unpacked`: ignores null; a message whose records own nothing does
@@ -330,7 +337,7 @@ void ReleaseRecord(void *record) {
 template <const Schema *S>
 void FreeUnpacked(void *record) {
     if constexpr (OwnsMemory(*S)) {
-        if (record != nullptr) ReleaseRecord<S>(record);
+        if (record != nullptr) ReleaseInline<S>(record);
     }
 }
 

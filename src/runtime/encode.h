@@ -155,6 +155,9 @@ uint32_t RootSize(const void *record) {
     return MeasureRoot<S>(record, lengths.at);
 }
 
+template <const Schema *E, class W>
+uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, uint32_t n);
+
 // Lays out a vtable at w.next, its table directly after it and then the table's
 // out-of-line data; returns the table (the position of its vtable delta).
 // Forward offsets are reserved in the inline part and patched once their
@@ -225,18 +228,28 @@ template <const Schema *S, class W>
                 Store32(count, n, w.swap);
                 w.next = count + 4 + 4 * static_cast<size_t>(n);
                 tableLen += 4 + 4 * n;
-                uint8_t *slotAt = count + 4;
-                const uint8_t *const end = elements + static_cast<size_t>(n) * f.nested->recordSize;
-                for (const uint8_t *e = elements; e != end; e += f.nested->recordSize, slotAt += 4) {
-                    const uint8_t *nested = WriteTable<f.nested>(w, e, lengths);
-                    Store32(slotAt, static_cast<uint32_t>(nested - slotAt), w.swap);
-                }
+                w.next = WriteElements<f.nested, W>(w.next, count + 4, elements, n);
             }
         }
     });
     Store16(vtable, kVtLen, w.swap);
     Store16(vtable + 2, static_cast<uint16_t>(tableLen), w.swap);  // low 16 bits only
     return table;
+}
+
+// The element tables of a vector, from `next` on, each with its forward offset
+// in the slot at `slotAt`; returns the end. Out of line: the loop then runs with
+// the registers to itself.
+template <const Schema *E, class W>
+[[gnu::noinline]] uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, uint32_t n) {
+    W w{next};
+    const uint32_t *lengths = nullptr;  // the elements hold no strings
+    const uint8_t *const end = elements + static_cast<size_t>(n) * E->recordSize;
+    for (const uint8_t *e = elements; e != end; e += E->recordSize, slotAt += 4) {
+        const uint8_t *nested = WriteTable<E>(w, e, lengths);
+        Store32(slotAt, static_cast<uint32_t>(nested - slotAt), w.swap);
+    }
+    return w.next;
 }
 
 // The root writer once its arguments passed, for the flag's value.
@@ -252,7 +265,8 @@ template <const Schema *S, bool kSwap>
 // writes the whole message at the start of `buf`. Returns the bytes written,
 // or 0. It trusts its caller to have sized `buf` with that size computation.
 template <const Schema *S>
-uint32_t WriteMeasured(uint8_t *buf, uint32_t avail, const void *record, const uint32_t *lengths) {
+[[gnu::always_inline]] inline uint32_t WriteMeasured(uint8_t *buf, uint32_t avail, const void *record,
+                                                     const uint32_t *lengths) {
     Context &ctx = *S->send;
     if (buf == nullptr || avail < 4 || record == nullptr) [[unlikely]] {
         LogPackParams(ctx, S->tags.pack, buf, avail, record);
@@ -293,7 +307,7 @@ template <const Schema *S>
 inline constexpr uint32_t kImageSize = 4 + (4 + 4 * S->slotCount) + (4 + 2 * S->slotCount);
 
 template <const Schema *S>
-void WriteImage(uint8_t *b, const void *record, bool swap) {
+[[gnu::always_inline]] inline void WriteImage(uint8_t *b, const void *record, bool swap) {
     constexpr uint32_t kSlots = S->slotCount;
     constexpr uint32_t kTable = 4;
     constexpr uint32_t kVtable = kTable + 4 + 4 * kSlots;
@@ -301,7 +315,7 @@ void WriteImage(uint8_t *b, const void *record, bool swap) {
     Store32(b + kTable, kTable - kVtable, swap);  // negative delta, modulo 2^32
     Store16(b + kVtable, 4 + 2 * kSlots, swap);
     Store16(b + kVtable + 2, 4 + 4 * kSlots, swap);
-    ForEachSlot<kSlots>([&](auto slot) {
+    ForEachSlot<kSlots>([&](auto slot) __attribute__((always_inline)) {
         constexpr uint32_t i = decltype(slot)::value;
         Store32(b + kTable + 4 + 4 * i, Member<uint32_t>(record, S->fields[i].offset), swap);
         Store16(b + kVtable + 4 + 2 * i, 4 + 4 * i, swap);

@@ -10,6 +10,8 @@
 
 #include <stdint.h>
 
+#include <type_traits>
+
 #include "encode.h"
 #include "ssh_msg_def/msg_common.h"
 
@@ -61,11 +63,18 @@ uint32_t SendImages(uint32_t handle, const void *records, uint32_t count, uint64
     auto *block = static_cast<uint8_t *>(SendAlloc(*S->send, kStride * count, S->tags.sendBatch));
     if (block == nullptr) return SSH_MSG_DEF_ERROR;
     auto *descs = reinterpret_cast<SshMsgDef_MsgDesc *>(block + images);
-    const bool swap = S->send->byteOrder != 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint8_t *image = block + static_cast<size_t>(i) * kImageSize<S>;
-        WriteImage<S>(image, RecordAt<S>(records, i), swap);
-        descs[i] = {image, S->msgId, kImageSize<S>};
+    // The flag is read once; each loop writes the images with its value fixed.
+    auto write = [&](auto swap) __attribute__((always_inline)) {
+        for (uint32_t i = 0; i < count; ++i) {
+            uint8_t *image = block + static_cast<size_t>(i) * kImageSize<S>;
+            WriteImage<S>(image, RecordAt<S>(records, i), decltype(swap)::value);
+            descs[i] = {image, S->msgId, kImageSize<S>};
+        }
+    };
+    if (S->send->byteOrder != 0) {
+        write(std::true_type{});
+    } else {
+        write(std::false_type{});
     }
     const uint32_t result = CallFramework(handle, descs, count, target);
     SendFree(*S->send, block, S->tags.sendBatch);
