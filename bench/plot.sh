@@ -17,12 +17,15 @@ done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-# One data block per operation: units, ns per unit above the first point.
+# One data block per operation: units, ns per unit above the first point, for
+# the points from argument 3 on.
 extract() {
-    jq -r --arg kind "$1" '.benchmarks[] | select(.run_type == "iteration")
-        | (.name | split("/")) as $p | select($p[0] == "Scaling" and $p[1] == $kind)
+    # With --benchmark_repetitions, the fastest repetitions; otherwise the single runs.
+    jq -r --arg kind "$1" '(if any(.benchmarks[]; .aggregate_name == "min") then "min" else null end) as $agg
+        | .benchmarks[] | select(.aggregate_name == $agg)
+        | (.run_name | split("/")) as $p | select($p[0] == "Scaling" and $p[1] == $kind)
         | "\($p[2]) \($p[3]) \(.cpu_time)"' "$json" |
-        awk -v per="$2" '
+        awk -v per="$2" -v from="$3" '
             !($1 in base) { base[$1] = $3; first[$1] = $2; next }
             { op[$1] = op[$1] " " $2 ":" $3; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
             END {
@@ -33,14 +36,16 @@ extract() {
                     k = split(op[o], pts, " ")
                     for (j = 1; j <= k; ++j) {
                         split(pts[j], v, ":")
+                        if (v[1] < from) continue
                         printf "%d %g\n", v[1] * per, (v[2] - base[o]) / ((v[1] - first[o]) * per)
                     }
                     printf "\n\n"
                 }
             }'
 }
-extract PortList 1 >"$tmp/ports.dat"
-extract FileTransBytes 2 >"$tmp/bytes.dat"
+# Strings below 256 bytes add too little time to tell a cost per byte from noise.
+extract PortList 1 1 >"$tmp/ports.dat"
+extract FileTransBytes 2 256 >"$tmp/bytes.dat"
 [ -s "$tmp/ports.dat" ] && [ -s "$tmp/bytes.dat" ] || { echo "plot.sh: no scaling runs in $json" >&2; exit 1; }
 
 machine=$(jq -r '.context | "\(.num_cpus) x \(.mhz_per_cpu) MHz"' "$json")

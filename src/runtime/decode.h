@@ -139,10 +139,19 @@ template <class In>
     return true;
 }
 
+// Whether the vtable of a checked table is long enough to hold field slot i.
+[[gnu::always_inline]] inline bool HasSlot(const TableView &t, uint32_t i) { return t.vtLen >= 6 + 2 * i; }
+
+// Field slot i of a checked table whose vtable holds it.
+template <class In>
+[[gnu::always_inline]] inline uint16_t SlotAt(const In &in, const TableView &t, uint32_t i) {
+    return Load16(in.buf + t.vtable + 4 + 2 * i, in.swap);
+}
+
 // Field slot i of a checked table; 0 when the vtable is too short to hold it.
 template <class In>
 [[gnu::always_inline]] inline uint16_t SlotValue(const In &in, const TableView &t, uint32_t i) {
-    return t.vtLen >= 6 + 2 * i ? Load16(in.buf + t.vtable + 4 + 2 * i, in.swap) : 0;
+    return HasSlot(t, i) ? SlotAt(in, t, i) : 0;
 }
 
 // Sets a record to zero, 64 bytes at a time: fixed-size fills the compiler
@@ -205,8 +214,8 @@ template <const Schema *S, bool kFullVtable, class In>
                                                           const char *tag, const char *mallocFormat) {
     return AllSlots<S->slotCount>([&](auto slot) __attribute__((always_inline)) {
         constexpr Field f = S->fields[decltype(slot)::value];
-        const uint16_t at = kFullVtable ? Load16(in.buf + t.vtable + 4 + 2 * decltype(slot)::value, in.swap)
-                                        : SlotValue(in, t, decltype(slot)::value);
+        const uint16_t at =
+            kFullVtable ? SlotAt(in, t, decltype(slot)::value) : SlotValue(in, t, decltype(slot)::value);
         if (at == 0) return true;
         const uint32_t pos = t.table + at;  // T <= len - 4 < 2^31: cannot wrap
         if constexpr (f.kind == Kind::kScalar) {
@@ -228,7 +237,8 @@ template <const Schema *S, bool kFullVtable, class In>
 template <const Schema *S, class In>
 [[nodiscard, gnu::always_inline]] inline bool DecodeFields(const In &in, const TableView &t, void *record,
                                                            const char *tag, const char *mallocFormat) {
-    if (t.vtLen >= 4 + 2 * S->slotCount) return DecodeSlots<S, true>(in, t, record, tag, mallocFormat);
+    static_assert(S->slotCount > 0);
+    if (HasSlot(t, S->slotCount - 1)) return DecodeSlots<S, true>(in, t, record, tag, mallocFormat);
     return DecodeSlots<S, false>(in, t, record, tag, mallocFormat);
 }
 

@@ -55,6 +55,7 @@ constexpr uint32_t StringCount(const Schema &s) {
     return n;
 }
 
+// True when a record of this schema holds a vector, itself or in a nested table.
 constexpr bool HasVector(const Schema &s) {
     for (uint16_t i = 0; i < s.slotCount; ++i) {
         if (s.fields[i].kind == Kind::kVector) return true;
@@ -68,8 +69,8 @@ constexpr bool HasVector(const Schema &s) {
 constexpr uint64_t MaxTableSize(const Schema &s) {
     uint64_t size = 8 + 2 * s.slotCount;
     for (uint16_t i = 0; i < s.slotCount; ++i) {
-        const Field &f = s.fields[i];
-        size += f.kind == Kind::kScalar ? 4 : f.kind == Kind::kTable ? 4 + MaxTableSize(*f.nested) : 1ull << 40;
+        if (s.fields[i].kind == Kind::kScalar) size += 4;
+        if (s.fields[i].kind == Kind::kTable) size += 4 + MaxTableSize(*s.fields[i].nested);
     }
     return size;
 }
@@ -134,14 +135,18 @@ template <const Schema *S>
     return size > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(size);
 }
 
-// Whether a non-null record fits in `room` bytes, measuring its strings into
-// `lengths`: the bound first, the exact size only when the bound exceeds the
-// room. The record then takes the size computation's bytes.
+// Whether the root encoding of a non-null record fits in `room` bytes: the
+// bound first, the exact size only when the bound exceeds the room. Leaves the
+// record's string lengths in `lengths` for the writer.
 template <const Schema *S>
 [[gnu::always_inline]] inline bool FitsIn(const void *record, uint32_t room, uint32_t *lengths) {
-    uint64_t size = 4 + TableSize<S, Sizing::kBound>(record, lengths);
+    uint32_t *next = lengths;
+    uint64_t size = 4 + TableSize<S, Sizing::kBound>(record, next);
     if constexpr (HasVector(*S)) {
-        if (size > room) size = 4 + TableSize<S>(record, lengths);
+        if (size > room) {
+            next = lengths;  // measured again, into the same places
+            size = 4 + TableSize<S>(record, next);
+        }
     }
     return size <= room;
 }
@@ -226,9 +231,8 @@ template <const Schema *S, class W>
                 uint8_t *const count = w.next;
                 Store32(at, static_cast<uint32_t>(count - at), w.swap);
                 Store32(count, n, w.swap);
-                w.next = count + 4 + 4 * static_cast<size_t>(n);
                 tableLen += 4 + 4 * n;
-                w.next = WriteElements<f.nested, W>(w.next, count + 4, elements, n);
+                w.next = WriteElements<f.nested, W>(count + 4 + 4 * static_cast<size_t>(n), count + 4, elements, n);
             }
         }
     });

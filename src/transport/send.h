@@ -98,8 +98,9 @@ uint32_t SendBatch(uint32_t handle, const void *records, uint32_t count, uint64_
         for (uint32_t i = 0; i < count; ++i) {
             // A null array fails at record 0, so RecordAt never offsets a null pointer.
             const uint8_t *record = RecordAt<S>(records, i);
+            // The record's size against the room left (a full area leaves none);
+            // the size is what the writer then writes.
             StringLengths<S> lengths;
-            // A full area leaves no room, which no record fits.
             if (record == nullptr || !FitsIn<S>(record, kBatchArea - used, lengths.at)) {
                 SendFree(*S->send, block, S->tags.sendBatch);
                 return SSH_MSG_DEF_ERROR;
