@@ -10,7 +10,7 @@ for group in "$@"; do
         fuzz) pkgs="$pkgs clang-14 libclang-rt-14-dev llvm-14 valgrind" ;;
         coverage) pkgs="$pkgs gcovr" ;;
         cross) pkgs="$pkgs crossbuild-essential-arm64 crossbuild-essential-s390x qemu-user googletest" ;;
-        bench) pkgs="$pkgs libbenchmark-dev valgrind gnuplot-nox" ;;
+        bench) pkgs="$pkgs libbenchmark-dev valgrind gnuplot-nox jq" ;;
         tools) pkgs="$pkgs libcli11-dev nlohmann-json3-dev" ;;
         *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
     esac

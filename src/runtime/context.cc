@@ -55,8 +55,7 @@ __attribute__((constructor)) static void InitClientSendByteOrder() { gClientSend
 __attribute__((constructor)) static void InitServerRecvByteOrder() { gServerRecv.byteOrder = HostByteOrderFlag(); }
 __attribute__((constructor)) static void InitServerSendByteOrder() { gServerSend.byteOrder = HostByteOrderFlag(); }
 
-void resolve_platform_hooks(Context &ctx) {
-    if (ctx.hooksResolved.load(std::memory_order_acquire) != 0) return;
+void BindPlatformHooks(Context &ctx) {
     pthread_mutex_lock(&ctx.hookLock);
     if (ctx.hooksResolved.load(std::memory_order_relaxed) == 0) {
         if (ctx.logWrite == nullptr) ctx.logWrite = Lookup<SshMsgDef_LogWriteFn>("ZVD_OsalLogWrite");
@@ -72,8 +71,7 @@ void resolve_platform_hooks(Context &ctx) {
     pthread_mutex_unlock(&ctx.hookLock);
 }
 
-void resolve_cache_hooks(Context &ctx) {
-    if (ctx.cacheResolved.load(std::memory_order_acquire) != 0) return;
+void BindCacheHooks(Context &ctx) {
     pthread_mutex_lock(&ctx.cacheLock);
     if (ctx.cacheResolved.load(std::memory_order_relaxed) == 0) {
         auto useFlag = Lookup<uint32_t (*)(uint32_t)>("ZVD_OsalMemUseFlagGet");

@@ -42,15 +42,26 @@ extern Context gClientSend;
 extern Context gServerRecv;
 extern Context gServerSend;
 
+// The binding steps behind resolve_platform_hooks and resolve_cache_hooks: take
+// the module's lock and bind unless another thread has finished first.
+[[gnu::cold]] void BindPlatformHooks(Context &ctx);
+[[gnu::cold]] void BindCacheHooks(Context &ctx);
+
 // Binds logWrite, memAlloc and memFree once (ZVD_OsalLogWrite, ZVD_OsalMemAlloc,
 // ZVD_OsalMemFree; the memory pair falls back to malloc/free as a pair).
-// Lock-free after the first call.
-void resolve_platform_hooks(Context &ctx);
+// Lock-free after the first call: one acquire load, inline.
+inline void resolve_platform_hooks(Context &ctx) {
+    if (ctx.hooksResolved.load(std::memory_order_acquire) == 0) [[unlikely]]
+        BindPlatformHooks(ctx);
+}
 
 // Binds cacheAlloc and cacheFree once: the platform cache pair when
 // ZVD_OsalMemUseFlagGet(12) returns exactly 1 and both functions exist, else
-// malloc/free. Lock-free after the first call.
-void resolve_cache_hooks(Context &ctx);
+// malloc/free. Lock-free after the first call: one acquire load, inline.
+inline void resolve_cache_hooks(Context &ctx) {
+    if (ctx.cacheResolved.load(std::memory_order_acquire) == 0) [[unlikely]]
+        BindCacheHooks(ctx);
+}
 
 // Byte-order flag of the host: 1 when big-endian.
 uint32_t HostByteOrderFlag();

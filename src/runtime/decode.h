@@ -4,6 +4,13 @@
 // Every read is preceded by its bound check (see wire.h); the first failing
 // acceptance rule ends the decode, and the failure path releases whatever the
 // record took, so a failed decode leaves a record that owns nothing.
+//
+// Speed: a root decoder reads the module's byte-order flag once and runs the
+// instantiation for its value (InputAs), and every nested decoder, field and
+// rule check is inlined into it, so a message decodes in one straight run of
+// code: no call per field or per element except the allocator, no test of the
+// flag per read, and checks that a parent already settled (the parameter check
+// of a guarded nested decoder) fold away. Log lines are cold, out-of-line calls.
 #ifndef SSH_MSG_DEF_RUNTIME_DECODE_H
 #define SSH_MSG_DEF_RUNTIME_DECODE_H
 
@@ -23,6 +30,15 @@ struct Input {
     bool swap;     // the receive module's byte-order flag
 };
 
+// An Input whose byte order is a compile-time constant. The rule checks below
+// take either kind.
+template <bool kSwap>
+struct InputAs {
+    const uint8_t *buf;
+    uint32_t len;
+    static constexpr bool swap = kSwap;
+};
+
 // A table that passed acceptance rules 2 to 4.
 struct TableView {
     uint32_t table;   // T
@@ -37,38 +53,129 @@ extern const char kMallocWideFormat[];  // plain nested decoders
 inline bool ParamsValid(const void *buf, uint32_t len, const void *record) {
     return buf != nullptr && static_cast<int32_t>(len) >= 4 && record != nullptr;
 }
-void LogUnpackParams(Context &ctx, const char *tag, const void *buf, uint32_t len, const void *record);
 
-// Rules 2 to 4 for the table at `table`, logged under `tag` on failure.
-[[nodiscard]] bool CheckTable(Context &ctx, const char *tag, const Input &in, uint32_t table, TableView *view);
-
-// The string at field position P: checks, allocates L + 1 bytes from the cache
-// allocator into *out (logging `mallocFormat` when that fails) and copies.
-[[nodiscard]] bool DecodeString(Context &ctx, const char *tag, const char *mallocFormat, const Input &in, uint32_t pos,
-                                char **out);
-
-// The vector header at field position P: its count word position W and count N,
-// once every element offset is known to lie inside the buffer.
-[[nodiscard]] bool CheckVector(const Input &in, uint32_t pos, uint32_t *countPos, uint32_t *count);
+// The decoder's log lines, each written in decode.cc only.
+[[gnu::cold]] void LogUnpackParams(Context &ctx, const char *tag, const void *buf, uint32_t len, const void *record);
+[[gnu::cold]] void LogTableOffset(Context &ctx, const char *tag, uint32_t table, uint32_t len);
+[[gnu::cold]] void LogVtableOffset(Context &ctx, const char *tag, uint32_t vtable, uint32_t limit);
+[[gnu::cold]] void LogVtableLen(Context &ctx, const char *tag, uint32_t vtLen, uint32_t limit);
+[[gnu::cold]] void LogUnpackAlloc(Context &ctx, const char *tag, const char *mallocFormat, uint32_t size);
 
 // The forward offset at P: P + 4 <= len and a target that does not wrap.
-[[nodiscard]] inline bool FollowOffset(const Input &in, uint32_t pos, uint32_t *target) {
+template <class In>
+[[nodiscard, gnu::always_inline]] inline bool FollowOffset(const In &in, uint32_t pos, uint32_t *target) {
     return Fits(pos, 4, in.len) && AddNoWrap(pos, Load32(in.buf + pos, in.swap), target);
 }
 
+// Rules 2 to 4 for the table at `table`, logged under `tag` on failure.
+template <class In>
+[[nodiscard, gnu::always_inline]] inline bool CheckTable(Context &ctx, const char *tag, const In &in, uint32_t table,
+                                                         TableView *view) {
+    // len >= 4 here, so len - 4 cannot wrap.
+    if (table < 4 || table > in.len - 4) [[unlikely]] {
+        LogTableOffset(ctx, tag, table, in.len);
+        return false;
+    }
+    const uint32_t vtable = table - Load32(in.buf + table, in.swap);  // modulo 2^32: the delta may be negative
+    // vtable < 4 || vtable > len - 4, in one unsigned comparison: 4 <= T <= len - 4
+    // gives len >= 8, and a V below 4 wraps to above len - 8.
+    if (vtable - 4 > in.len - 8) [[unlikely]] {
+        LogVtableOffset(ctx, tag, vtable, in.len - 4);
+        return false;
+    }
+    const uint32_t vtLen = Load16(in.buf + vtable, in.swap);
+    // VL > len - V, as V + VL > len in 64 bits (V <= len here, no sum wraps).
+    if (static_cast<uint64_t>(vtable) + vtLen > in.len) [[unlikely]] {
+        LogVtableLen(ctx, tag, vtLen, in.len - vtable);
+        return false;
+    }
+    *view = {table, vtable, vtLen};
+    return true;
+}
+
+// The string rule for field position P: the text's position and its length L,
+// once the length word and the L bytes are known to lie inside the buffer.
+template <class In>
+[[nodiscard, gnu::always_inline]] inline bool CheckString(const In &in, uint32_t pos, uint32_t *text,
+                                                          uint32_t *length) {
+    uint32_t at;
+    if (!FollowOffset(in, pos, &at) || !Fits(at, 4, in.len)) return false;
+    const uint32_t len = Load32(in.buf + at, in.swap);
+    if (len > in.len - at - 4) return false;
+    *text = at + 4;
+    *length = len;
+    return true;
+}
+
+// The string at field position P: checks, allocates L + 1 bytes from the cache
+// allocator into *out (logging `mallocFormat` when that fails) and copies.
+template <class In>
+[[nodiscard, gnu::always_inline]] inline bool DecodeString(Context &ctx, const char *tag, const char *mallocFormat,
+                                                           const In &in, uint32_t pos, char **out) {
+    uint32_t text, len;
+    if (!CheckString(in, pos, &text, &len)) return false;
+    auto *copy = static_cast<char *>(ctx.cacheAlloc(len + 1, kCacheArg, tag));
+    *out = copy;
+    if (copy == nullptr) [[unlikely]] {
+        LogUnpackAlloc(ctx, tag, mallocFormat, len + 1);
+        return false;
+    }
+    if (len > 0) (void)memcpy_sOptAsm(copy, len, in.buf + text, len);
+    copy[len] = '\0';
+    return true;
+}
+
+// The vector header at field position P: its count word position W and count N,
+// once every element offset is known to lie inside the buffer.
+template <class In>
+[[nodiscard, gnu::always_inline]] inline bool CheckVector(const In &in, uint32_t pos, uint32_t *countPos,
+                                                          uint32_t *count) {
+    uint32_t at;
+    if (!FollowOffset(in, pos, &at) || !Fits(at, 4, in.len)) return false;
+    const uint32_t n = Load32(in.buf + at, in.swap);
+    if (n > 0x3FFFFFFF || 4 * n > in.len - at - 4) return false;
+    *countPos = at;
+    *count = n;
+    return true;
+}
+
+// Whether the vtable of a checked table is long enough to hold field slot i.
+[[gnu::always_inline]] inline bool HasSlot(const TableView &t, uint32_t i) { return t.vtLen >= 6 + 2 * i; }
+
+// Field slot i of a checked table whose vtable holds it.
+template <class In>
+[[gnu::always_inline]] inline uint16_t SlotAt(const In &in, const TableView &t, uint32_t i) {
+    return Load16(in.buf + t.vtable + 4 + 2 * i, in.swap);
+}
+
 // Field slot i of a checked table; 0 when the vtable is too short to hold it.
-inline uint16_t SlotValue(const Input &in, const TableView &t, uint32_t i) {
-    return t.vtLen >= 6 + 2 * i ? Load16(in.buf + t.vtable + 4 + 2 * i, in.swap) : 0;
+template <class In>
+[[gnu::always_inline]] inline uint16_t SlotValue(const In &in, const TableView &t, uint32_t i) {
+    return HasSlot(t, i) ? SlotAt(in, t, i) : 0;
+}
+
+// Sets a record to zero, 64 bytes at a time: fixed-size fills the compiler
+// writes as a few vector stores (one fill of a large record becomes a string
+// instruction, slow to start for a hundred bytes).
+template <const Schema *S>
+[[gnu::always_inline]] inline void ZeroRecord(void *record) {
+    constexpr uint32_t kChunk = 64;
+    [&]<size_t... I>(std::index_sequence<I...>) __attribute__((always_inline)) {
+        (memset(static_cast<uint8_t *>(record) + I * kChunk, 0,
+                (I + 1) * kChunk <= S->recordSize ? kChunk : S->recordSize - I * kChunk),
+         ...);
+    }
+    (std::make_index_sequence<(S->recordSize + kChunk - 1) / kChunk>{});
 }
 
 template <const Schema *S>
 void ReleaseRecord(void *record);
-template <const Schema *S>
-[[nodiscard]] bool DecodeNested(const Input &in, uint32_t table, void *record);
+template <const Schema *S, bool kZeroed = false, class In>
+[[nodiscard, gnu::always_inline]] inline bool DecodeTable(const In &in, uint32_t table, void *record);
 
-template <const Schema *E>
-[[nodiscard]] bool DecodeVector(const char *tag, const char *mallocFormat, const Input &in, uint32_t pos,
-                                uint32_t *count, void **array) {
+template <const Schema *E, class In>
+[[nodiscard, gnu::always_inline]] inline bool DecodeVector(const char *tag, const char *mallocFormat, const In &in,
+                                                           uint32_t pos, uint32_t *count, void **array) {
     // N < 2^29 once CheckVector passed (4 bytes of offsets per element inside a
     // buffer below 2^31), so N times an element of at most 8 bytes fits 32 bits.
     static_assert(E->recordSize <= 8);
@@ -80,8 +187,8 @@ template <const Schema *E>
     const uint32_t bytes = n * E->recordSize;
     auto *elements = static_cast<uint8_t *>(ctx.cacheAlloc(bytes, kCacheArg, tag));
     *array = elements;
-    if (elements == nullptr) {
-        SSH_MSG_DEF_LOG(ctx, kCodeNoMemory, tag, mallocFormat, bytes);
+    if (elements == nullptr) [[unlikely]] {
+        LogUnpackAlloc(ctx, tag, mallocFormat, bytes);
         return false;
     }
     (void)memset_s(elements, bytes, 0, bytes);
@@ -91,19 +198,24 @@ template <const Schema *E>
         const uint32_t at = w + 4 + 4 * i;
         uint32_t table;
         if (!AddNoWrap(at, Load32(in.buf + at, in.swap), &table)) return false;
-        if (!DecodeNested<E>(in, table, elements + static_cast<size_t>(i) * E->recordSize)) return false;
+        // table >= at > W >= 4: tells the compiler that the element's table
+        // check cannot fail on its lower bound.
+        if (table < 4) __builtin_unreachable();
+        if (!DecodeTable<E, true>(in, table, elements + static_cast<size_t>(i) * E->recordSize)) return false;
     }
     return true;
 }
 
 // Decodes the fields of a checked table in slot order; absent slots keep the
-// zero their record already holds.
-template <const Schema *S>
-[[nodiscard]] bool DecodeFields(const Input &in, const TableView &t, void *record, const char *tag,
-                                const char *mallocFormat) {
-    return AllSlots<S->slotCount>([&](auto slot) {
+// zero their record already holds. kFullVtable: the vtable holds every slot
+// (the common case, taken apart so that no slot is tested against VL).
+template <const Schema *S, bool kFullVtable, class In>
+[[nodiscard, gnu::always_inline]] inline bool DecodeSlots(const In &in, const TableView &t, void *record,
+                                                          const char *tag, const char *mallocFormat) {
+    return AllSlots<S->slotCount>([&](auto slot) __attribute__((always_inline)) {
         constexpr Field f = S->fields[decltype(slot)::value];
-        const uint16_t at = SlotValue(in, t, decltype(slot)::value);
+        const uint16_t at =
+            kFullVtable ? SlotAt(in, t, decltype(slot)::value) : SlotValue(in, t, decltype(slot)::value);
         if (at == 0) return true;
         const uint32_t pos = t.table + at;  // T <= len - 4 < 2^31: cannot wrap
         if constexpr (f.kind == Kind::kScalar) {
@@ -114,7 +226,7 @@ template <const Schema *S>
             return DecodeString(*S->recv, tag, mallocFormat, in, pos, &Member<char *>(record, f.offset));
         } else if constexpr (f.kind == Kind::kTable) {
             uint32_t table;
-            return FollowOffset(in, pos, &table) && DecodeNested<f.nested>(in, table, &Member<char>(record, f.offset));
+            return FollowOffset(in, pos, &table) && DecodeTable<f.nested>(in, table, &Member<char>(record, f.offset));
         } else {
             return DecodeVector<f.nested>(tag, mallocFormat, in, pos, &Member<uint32_t>(record, f.offset),
                                           &Member<void *>(record, f.arrayOffset));
@@ -122,24 +234,67 @@ template <const Schema *S>
     });
 }
 
-template <const Schema *S>
-bool DecodeNested(const Input &in, uint32_t table, void *record) {
+template <const Schema *S, class In>
+[[nodiscard, gnu::always_inline]] inline bool DecodeFields(const In &in, const TableView &t, void *record,
+                                                           const char *tag, const char *mallocFormat) {
+    static_assert(S->slotCount > 0);
+    if (HasSlot(t, S->slotCount - 1)) return DecodeSlots<S, true>(in, t, record, tag, mallocFormat);
+    return DecodeSlots<S, false>(in, t, record, tag, mallocFormat);
+}
+
+// The nested decoder of S for the table at `table`. kZeroed: the record is a
+// vector element, zero already, so zeroing it again would change nothing.
+template <const Schema *S, bool kZeroed, class In>
+inline bool DecodeTable(const In &in, uint32_t table, void *record) {
     constexpr bool kGuarded = S->nested == NestedForm::kGuarded;
     static_assert(S->nested != NestedForm::kNone, "message is never nested");
     Context &ctx = *S->recv;
     const char *tag = S->tags.nested;
     if constexpr (kGuarded) {
-        if (!ParamsValid(in.buf, in.len, record)) {
+        if (!ParamsValid(in.buf, in.len, record)) [[unlikely]] {
             LogUnpackParams(ctx, tag, in.buf, in.len, record);
             return false;
         }
     }
     TableView t;
     if (!CheckTable(ctx, tag, in, table, &t)) return false;
-    if constexpr (kGuarded) memset(record, 0, S->recordSize);
-    if (DecodeFields<S>(in, t, record, tag, kGuarded ? kMallocFormat : kMallocWideFormat)) return true;
+    if constexpr (kGuarded && !kZeroed) ZeroRecord<S>(record);
+    if (DecodeFields<S>(in, t, record, tag, kGuarded ? kMallocFormat : kMallocWideFormat)) [[likely]] {
+        return true;
+    }
     if constexpr (kGuarded && OwnsMemory(*S)) ReleaseRecord<S>(record);
     return false;
+}
+
+// The nested decoder as a function of its own, for the module's flag in `in`.
+template <const Schema *S>
+[[nodiscard]] bool DecodeNested(const Input &in, uint32_t table, void *record) {
+    if (in.swap) return DecodeTable<S>(InputAs<true>{in.buf, in.len}, table, record);
+    return DecodeTable<S>(InputAs<false>{in.buf, in.len}, table, record);
+}
+
+// The root decoder once its parameters passed.
+template <const Schema *S, class In>
+[[nodiscard, gnu::always_inline]] inline bool UnpackRoot(const In &in, void *record) {
+    Context &ctx = *S->recv;
+    const uint32_t root = Load32(in.buf, in.swap);
+    bool ok;
+    if constexpr (S->root == RootForm::kSelfContained) {
+        TableView t;
+        if (!CheckTable(ctx, S->tags.unpack, in, root, &t)) return false;
+        resolve_cache_hooks(ctx);
+        ZeroRecord<S>(record);
+        ok = DecodeFields<S>(in, t, record, S->tags.unpack, kMallocFormat);
+    } else {
+        resolve_cache_hooks(ctx);
+        ZeroRecord<S>(record);
+        ok = DecodeTable<S>(in, root, record);
+    }
+    if constexpr (OwnsMemory(*S)) {
+        if (!ok) [[unlikely]]
+            ReleaseRecord<S>(record);
+    }
+    return ok;
 }
 
 // The root decoder: true with a filled record, false with a record that owns
@@ -147,38 +302,24 @@ bool DecodeNested(const Input &in, uint32_t table, void *record) {
 template <const Schema *S>
 [[nodiscard]] bool Unpack(const uint8_t *buf, uint32_t len, void *record) {
     Context &ctx = *S->recv;
-    if (!ParamsValid(buf, len, record)) {
+    if (!ParamsValid(buf, len, record)) [[unlikely]] {
         LogUnpackParams(ctx, S->tags.unpack, buf, len, record);
         return false;
     }
-    const Input in{buf, len, ctx.byteOrder != 0};
-    const uint32_t root = Load32(buf, in.swap);
-    bool ok;
-    if constexpr (S->root == RootForm::kSelfContained) {
-        TableView t;
-        if (!CheckTable(ctx, S->tags.unpack, in, root, &t)) return false;
-        resolve_cache_hooks(ctx);
-        memset(record, 0, S->recordSize);
-        ok = DecodeFields<S>(in, t, record, S->tags.unpack, kMallocFormat);
-    } else {
-        resolve_cache_hooks(ctx);
-        memset(record, 0, S->recordSize);
-        ok = DecodeNested<S>(in, root, record);
-    }
-    if constexpr (OwnsMemory(*S)) {
-        if (!ok) ReleaseRecord<S>(record);
-    }
-    return ok;
+    if (ctx.byteOrder != 0) return UnpackRoot<S>(InputAs<true>{buf, len}, record);
+    return UnpackRoot<S>(InputAs<false>{buf, len}, record);
 }
 
 // The release routine: gives back every string and array the record owns, in
 // slot order, through the cache hooks, and nulls them. Strings reach cacheFree
-// even when null; arrays only when set. Scalars and counts stay.
+// even when null; arrays only when set. Scalars and counts stay. Inlined into
+// `_free__unpacked`, with the routines of the nested records inlined into it;
+// ReleaseRecord below is the same routine out of line, for failure paths.
 template <const Schema *S>
-void ReleaseRecord(void *record) {
+[[gnu::always_inline]] inline void ReleaseInline(void *record) {
     Context &ctx = *S->recv;
     resolve_cache_hooks(ctx);
-    ForEachSlot<S->slotCount>([&](auto slot) {
+    ForEachSlot<S->slotCount>([&](auto slot) __attribute__((always_inline)) {
         constexpr Field f = S->fields[decltype(slot)::value];
         if constexpr (f.kind == Kind::kString) {
             char *&s = Member<char *>(record, f.offset);
@@ -191,9 +332,14 @@ void ReleaseRecord(void *record) {
                 a = nullptr;
             }
         } else if constexpr (f.kind == Kind::kTable && OwnsMemory(*f.nested)) {
-            ReleaseRecord<f.nested>(&Member<char>(record, f.offset));
+            ReleaseInline<f.nested>(&Member<char>(record, f.offset));
         }
     });
+}
+
+template <const Schema *S>
+void ReleaseRecord(void *record) {
+    ReleaseInline<S>(record);
 }
 
 // `_free__unpacked`: ignores null; a message whose records own nothing does
@@ -201,7 +347,7 @@ void ReleaseRecord(void *record) {
 template <const Schema *S>
 void FreeUnpacked(void *record) {
     if constexpr (OwnsMemory(*S)) {
-        if (record != nullptr) ReleaseRecord<S>(record);
+        if (record != nullptr) ReleaseInline<S>(record);
     }
 }
 

@@ -3,6 +3,15 @@
 // before its table, zero scalars and null strings left out, scalars before
 // forward offsets, out-of-line data in slot order, no padding anywhere. The
 // fixed all-scalar image used by ForwardPort's send path is written here too.
+//
+// Speed: the size computation measures each string once and hands the lengths
+// to the writer (StringLengths); a root writer reads the module's byte-order flag
+// once and runs the instantiation for its value; every nested writer is inlined
+// into the root writer, which writes through a pointer cursor straight into the
+// final buffer. `__pack` and the batch need the exact size only to refuse a
+// record that does not fit, so they first take an upper bound that costs nothing
+// per list element (Sizing::kBound) and compute the exact size only when the
+// bound does not settle the room check.
 #ifndef SSH_MSG_DEF_RUNTIME_ENCODE_H
 #define SSH_MSG_DEF_RUNTIME_ENCODE_H
 
@@ -18,13 +27,15 @@
 
 namespace ssh_msg_def::internal {
 
-struct Writer {
-    uint8_t *base;
-    uint32_t pos;  // next byte to write
-    bool swap;     // the send module's byte-order flag
+// The write cursor of one root writer and the nested writers it calls. The
+// byte order is a compile-time constant.
+template <bool kSwap>
+struct WriterAs {
+    uint8_t *next;  // next byte to write
+    static constexpr bool swap = kSwap;
 };
 
-void LogPackParams(Context &ctx, const char *tag, const void *buf, uint32_t avail, const void *record);
+[[gnu::cold]] void LogPackParams(Context &ctx, const char *tag, const void *buf, uint32_t avail, const void *record);
 
 // A vector is written only when its count is not 0 and its array is set.
 inline bool VectorPresent(const void *record, const Field &f, uint32_t *count, const uint8_t **array) {
@@ -33,26 +44,82 @@ inline bool VectorPresent(const void *record, const Field &f, uint32_t *count, c
     return *count != 0 && *array != nullptr;
 }
 
-// Bytes of the nested form of a table: vtable, table and all it reaches. In 64
-// bits, so it cannot wrap for any record that fits in memory.
+// Strings of a record of this schema, those of its nested tables included
+// (vector elements hold none): the size of the measured-length list below.
+constexpr uint32_t StringCount(const Schema &s) {
+    uint32_t n = 0;
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        if (s.fields[i].kind == Kind::kString) ++n;
+        if (s.fields[i].kind == Kind::kTable) n += StringCount(*s.fields[i].nested);
+    }
+    return n;
+}
+
+// True when a record of this schema holds a vector, itself or in a nested table.
+constexpr bool HasVector(const Schema &s) {
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        if (s.fields[i].kind == Kind::kVector) return true;
+        if (s.fields[i].kind == Kind::kTable && HasVector(*s.fields[i].nested)) return true;
+    }
+    return false;
+}
+
+// The largest nested size of a table that holds scalars and nested tables
+// only, as vector elements do: every scalar written.
+constexpr uint64_t MaxTableSize(const Schema &s) {
+    uint64_t size = 8 + 2 * s.slotCount;
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        if (s.fields[i].kind == Kind::kScalar) size += 4;
+        if (s.fields[i].kind == Kind::kTable) size += 4 + MaxTableSize(*s.fields[i].nested);
+    }
+    return size;
+}
+
+// The lengths of a record's present strings, in the order in which both the
+// size computation and the writer meet them (slot order, depth first). The size
+// computation measures each string once and the writer reuses the figure, which
+// it may: the record must not change between the two.
 template <const Schema *S>
-uint64_t TableSize(const void *record) {
+struct StringLengths {
+    uint32_t at[StringCount(*S) > 0 ? StringCount(*S) : 1];
+};
+
+// kExact: the size. kBound: the same with every vector element counted at its
+// largest size, so at least the size, and no element is read.
+enum class Sizing { kExact, kBound };
+
+// Bytes of the nested form of a table: vtable, table and all it reaches. In 64
+// bits, so it cannot wrap for any record that fits in memory. Stores the length
+// of every present string at *lengths and advances it.
+template <const Schema *S, Sizing kSizing = Sizing::kExact>
+[[gnu::always_inline]] inline uint64_t TableSize(const void *record, uint32_t *&lengths) {
     uint64_t size = 8 + 2 * S->slotCount;
-    ForEachSlot<S->slotCount>([&](auto slot) {
+    ForEachSlot<S->slotCount>([&](auto slot) __attribute__((always_inline)) {
         constexpr const Field &f = S->fields[decltype(slot)::value];
         if constexpr (f.kind == Kind::kScalar) {
             if (Member<uint32_t>(record, f.offset) != 0) size += 4;
         } else if constexpr (f.kind == Kind::kString) {
-            if (const char *s = Member<const char *>(record, f.offset)) size += strlen(s) + 9;
+            if (const char *s = Member<const char *>(record, f.offset)) {
+                const size_t len = strlen(s);
+                size += len + 9;
+                // Truncated only for a string of 4 GiB or more, whose record the
+                // size check refuses before anything is written.
+                *lengths++ = static_cast<uint32_t>(len);
+            }
         } else if constexpr (f.kind == Kind::kTable) {
-            size += 4 + TableSize<f.nested>(&Member<char>(record, f.offset));
+            size += 4 + TableSize<f.nested, kSizing>(&Member<char>(record, f.offset), lengths);
         } else {
             uint32_t n;
             const uint8_t *elements;
             if (VectorPresent(record, f, &n, &elements)) {
+                static_assert(StringCount(*f.nested) == 0 && !HasVector(*f.nested));
                 size += 8 + 4 * static_cast<uint64_t>(n);
-                for (uint32_t i = 0; i < n; ++i) {
-                    size += TableSize<f.nested>(elements + static_cast<size_t>(i) * f.nested->recordSize);
+                if constexpr (kSizing == Sizing::kBound) {
+                    size += n * MaxTableSize(*f.nested);
+                } else {
+                    for (uint32_t i = 0; i < n; ++i) {
+                        size += TableSize<f.nested>(elements + static_cast<size_t>(i) * f.nested->recordSize, lengths);
+                    }
                 }
             }
         }
@@ -60,42 +127,70 @@ uint64_t TableSize(const void *record) {
     return size;
 }
 
+// The root size of a non-null record, measuring its strings into `lengths`:
+// the exact encoded size, or 0 for an encoding that does not fit in 32 bits.
+template <const Schema *S>
+[[gnu::always_inline]] inline uint32_t MeasureRoot(const void *record, uint32_t *lengths) {
+    const uint64_t size = 4 + TableSize<S>(record, lengths);
+    return size > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(size);
+}
+
+// Whether the root encoding of a non-null record fits in `room` bytes: the
+// bound first, the exact size only when the bound exceeds the room. Leaves the
+// record's string lengths in `lengths` for the writer.
+template <const Schema *S>
+[[gnu::always_inline]] inline bool FitsIn(const void *record, uint32_t room, uint32_t *lengths) {
+    uint32_t *next = lengths;
+    uint64_t size = 4 + TableSize<S, Sizing::kBound>(record, next);
+    if constexpr (HasVector(*S)) {
+        if (size > room) {
+            next = lengths;  // measured again, into the same places
+            size = 4 + TableSize<S>(record, next);
+        }
+    }
+    return size <= room;
+}
+
 // Root size computation: the exact encoded size, or 0 for a null record or an
 // encoding that does not fit in 32 bits.
 template <const Schema *S>
 uint32_t RootSize(const void *record) {
     if (record == nullptr) return 0;
-    const uint64_t size = 4 + TableSize<S>(record);
-    return size > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(size);
+    StringLengths<S> lengths;
+    return MeasureRoot<S>(record, lengths.at);
 }
 
-// Lays out a vtable at w.pos, its table directly after it and then the table's
-// out-of-line data; returns the table offset. Forward offsets are reserved in
-// the inline part and patched once their targets are written.
-template <const Schema *S>
-uint32_t WriteTable(Writer &w, const void *record) {
+template <const Schema *E, class W>
+uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, uint32_t n);
+
+// Lays out a vtable at w.next, its table directly after it and then the table's
+// out-of-line data; returns the table (the position of its vtable delta).
+// Forward offsets are reserved in the inline part and patched once their
+// targets are written. String lengths come from `lengths`, in the size
+// computation's order.
+template <const Schema *S, class W>
+[[gnu::always_inline]] inline uint8_t *WriteTable(W &w, const void *record, const uint32_t *&lengths) {
     constexpr uint32_t kSlots = S->slotCount;
     constexpr uint32_t kVtLen = 4 + 2 * kSlots;
-    uint8_t *const b = w.base;
-    const uint32_t vtable = w.pos;
-    const uint32_t table = vtable + kVtLen;
-    (void)memset_s(b + vtable + 4, 2 * kSlots, 0, 2 * kSlots);
-    Store32(b + table, kVtLen, w.swap);
-    uint32_t pos = table + 4;
-    auto place = [&](uint32_t i) {
-        Store16(b + vtable + 4 + 2 * i, static_cast<uint16_t>(pos - table), w.swap);
+    uint8_t *const vtable = w.next;
+    uint8_t *const table = vtable + kVtLen;
+    (void)memset_s(vtable + 4, 2 * kSlots, 0, 2 * kSlots);
+    Store32(table, kVtLen, w.swap);
+    uint8_t *pos = table + 4;
+    auto place = [&](uint32_t i) __attribute__((always_inline)) {
+        Store16(vtable + 4 + 2 * i, static_cast<uint16_t>(pos - table), w.swap);
         pos += 4;
         return pos - 4;
     };
-    ForEachSlot<kSlots>([&](auto slot) {
+    ForEachSlot<kSlots>([&](auto slot) __attribute__((always_inline)) {
         constexpr const Field &f = S->fields[decltype(slot)::value];
         if constexpr (f.kind == Kind::kScalar) {
             const uint32_t v = Member<uint32_t>(record, f.offset);
-            if (v != 0) Store32(b + place(decltype(slot)::value), v, w.swap);
+            if (v != 0) Store32(place(decltype(slot)::value), v, w.swap);
         }
     });
-    uint32_t forward[kSlots] = {};  // position of each reserved forward offset; 0 when absent
-    ForEachSlot<kSlots>([&](auto slot) {
+    uint8_t *forward[kSlots] = {};  // each reserved forward offset; null when absent
+    ForEachSlot<kSlots>([&](auto slot) __attribute__((always_inline)) {
         constexpr size_t i = decltype(slot)::value;
         constexpr const Field &f = S->fields[i];
         uint32_t n;
@@ -108,47 +203,82 @@ uint32_t WriteTable(Writer &w, const void *record) {
             if (VectorPresent(record, f, &n, &elements)) forward[i] = place(i);
         }
     });
-    uint32_t tableLen = pos - table;  // the table's own data; nested tables are not counted
-    w.pos = pos;
-    ForEachSlot<kSlots>([&](auto slot) {
+    uint32_t tableLen = static_cast<uint32_t>(pos - table);  // the table's own data; nested tables are not counted
+    w.next = pos;
+    ForEachSlot<kSlots>([&](auto slot) __attribute__((always_inline)) {
         constexpr size_t i = decltype(slot)::value;
         constexpr const Field &f = S->fields[i];
         if constexpr (IsReference(f.kind)) {
-            const uint32_t at = forward[i];
-            if (at == 0) return;
+            uint8_t *const at = forward[i];
+            if (at == nullptr) return;
             if constexpr (f.kind == Kind::kString) {
                 const char *s = Member<const char *>(record, f.offset);
-                const uint32_t len = static_cast<uint32_t>(strlen(s));
-                Store32(b + at, w.pos - at, w.swap);
-                Store32(b + w.pos, len, w.swap);
-                if (len > 0) (void)memcpy_sOptAsm(b + w.pos + 4, len, s, len);
-                b[w.pos + 4 + len] = 0;
-                w.pos += len + 5;
+                const uint32_t len = *lengths++;
+                uint8_t *const text = w.next;
+                Store32(at, static_cast<uint32_t>(text - at), w.swap);
+                Store32(text, len, w.swap);
+                if (len > 0) (void)memcpy_sOptAsm(text + 4, len, s, len);
+                text[4 + len] = 0;
+                w.next = text + len + 5;
                 tableLen += len + 5;
             } else if constexpr (f.kind == Kind::kTable) {
-                const uint32_t nested = WriteTable<f.nested>(w, &Member<char>(record, f.offset));
-                Store32(b + at, nested - at, w.swap);
+                const uint8_t *nested = WriteTable<f.nested>(w, &Member<char>(record, f.offset), lengths);
+                Store32(at, static_cast<uint32_t>(nested - at), w.swap);
             } else {
                 uint32_t n;
                 const uint8_t *elements;
                 (void)VectorPresent(record, f, &n, &elements);
-                const uint32_t count = w.pos;
-                Store32(b + at, count - at, w.swap);
-                Store32(b + count, n, w.swap);
-                w.pos = count + 4 + 4 * n;
+                uint8_t *const count = w.next;
+                Store32(at, static_cast<uint32_t>(count - at), w.swap);
+                Store32(count, n, w.swap);
                 tableLen += 4 + 4 * n;
-                for (uint32_t e = 0; e < n; ++e) {
-                    const uint32_t slotAt = count + 4 + 4 * e;
-                    const uint32_t nested =
-                        WriteTable<f.nested>(w, elements + static_cast<size_t>(e) * f.nested->recordSize);
-                    Store32(b + slotAt, nested - slotAt, w.swap);
-                }
+                w.next = WriteElements<f.nested, W>(count + 4 + 4 * static_cast<size_t>(n), count + 4, elements, n);
             }
         }
     });
-    Store16(b + vtable, kVtLen, w.swap);
-    Store16(b + vtable + 2, static_cast<uint16_t>(tableLen), w.swap);  // low 16 bits only
+    Store16(vtable, kVtLen, w.swap);
+    Store16(vtable + 2, static_cast<uint16_t>(tableLen), w.swap);  // low 16 bits only
     return table;
+}
+
+// The element tables of a vector, from `next` on, each with its forward offset
+// in the slot at `slotAt`; returns the end. Out of line: the loop then runs with
+// the registers to itself.
+template <const Schema *E, class W>
+[[gnu::noinline]] uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, uint32_t n) {
+    W w{next};
+    const uint32_t *lengths = nullptr;  // the elements hold no strings
+    const uint8_t *const end = elements + static_cast<size_t>(n) * E->recordSize;
+    for (const uint8_t *e = elements; e != end; e += E->recordSize, slotAt += 4) {
+        const uint8_t *nested = WriteTable<E>(w, e, lengths);
+        Store32(slotAt, static_cast<uint32_t>(nested - slotAt), w.swap);
+    }
+    return w.next;
+}
+
+// The root writer once its arguments passed, for the flag's value.
+template <const Schema *S, bool kSwap>
+[[gnu::always_inline]] inline uint32_t WriteRoot(uint8_t *buf, const void *record, const uint32_t *lengths) {
+    WriterAs<kSwap> w{buf + 4};
+    Store32(buf, static_cast<uint32_t>(WriteTable<S>(w, record, lengths) - buf), kSwap);
+    return static_cast<uint32_t>(w.next - buf);
+}
+
+// The root writer for a record whose strings the size computation measured
+// into `lengths`: checks its arguments (logging under the pack tag), then
+// writes the whole message at the start of `buf`. Returns the bytes written,
+// or 0. It trusts its caller to have sized `buf` with that size computation.
+template <const Schema *S>
+[[gnu::always_inline]] inline uint32_t WriteMeasured(uint8_t *buf, uint32_t avail, const void *record,
+                                                     const uint32_t *lengths) {
+    Context &ctx = *S->send;
+    if (buf == nullptr || avail < 4 || record == nullptr) [[unlikely]] {
+        LogPackParams(ctx, S->tags.pack, buf, avail, record);
+        return 0;
+    }
+    resolve_cache_hooks(ctx);
+    if (ctx.byteOrder != 0) return WriteRoot<S, true>(buf, record, lengths);
+    return WriteRoot<S, false>(buf, record, lengths);
 }
 
 // Root writer: checks its arguments (logging under the pack tag), then writes
@@ -156,27 +286,22 @@ uint32_t WriteTable(Writer &w, const void *record) {
 // trusts its caller to have sized `buf` with RootSize.
 template <const Schema *S>
 uint32_t RootWrite(uint8_t *buf, uint32_t avail, const void *record) {
-    Context &ctx = *S->send;
-    if (buf == nullptr || avail < 4 || record == nullptr) {
-        LogPackParams(ctx, S->tags.pack, buf, avail, record);
-        return 0;
-    }
-    resolve_cache_hooks(ctx);
-    Writer w{buf, 4, ctx.byteOrder != 0};
-    Store32(buf, WriteTable<S>(w, record), w.swap);
-    return w.pos;
+    StringLengths<S> lengths;
+    if (record != nullptr) (void)MeasureRoot<S>(record, lengths.at);
+    return WriteMeasured<S>(buf, avail, record, lengths.at);
 }
 
 // `__pack`: 0 with *length set to the bytes written, or SSH_MSG_DEF_ERROR with
 // nothing written and *length unchanged.
 template <const Schema *S>
 uint32_t Pack(const void *record, uint8_t *buf, uint32_t *length) {
-    const uint32_t size = RootSize<S>(record);
-    if (size == 0 || length == nullptr || size > *length) return SSH_MSG_DEF_ERROR;
-    const uint32_t written = RootWrite<S>(buf, *length, record);
+    if (record == nullptr || length == nullptr) return SSH_MSG_DEF_ERROR;
+    StringLengths<S> lengths;
+    if (!FitsIn<S>(record, *length, lengths.at)) return SSH_MSG_DEF_ERROR;
+    const uint32_t written = WriteMeasured<S>(buf, *length, record, lengths.at);
     if (written == 0) return SSH_MSG_DEF_ERROR;
-    assert(written == size);
-    *length = size;
+    assert(written == RootSize<S>(record));
+    *length = written;
     return 0;
 }
 
@@ -186,7 +311,7 @@ template <const Schema *S>
 inline constexpr uint32_t kImageSize = 4 + (4 + 4 * S->slotCount) + (4 + 2 * S->slotCount);
 
 template <const Schema *S>
-void WriteImage(uint8_t *b, const void *record, bool swap) {
+[[gnu::always_inline]] inline void WriteImage(uint8_t *b, const void *record, bool swap) {
     constexpr uint32_t kSlots = S->slotCount;
     constexpr uint32_t kTable = 4;
     constexpr uint32_t kVtable = kTable + 4 + 4 * kSlots;
@@ -194,7 +319,7 @@ void WriteImage(uint8_t *b, const void *record, bool swap) {
     Store32(b + kTable, kTable - kVtable, swap);  // negative delta, modulo 2^32
     Store16(b + kVtable, 4 + 2 * kSlots, swap);
     Store16(b + kVtable + 2, 4 + 4 * kSlots, swap);
-    ForEachSlot<kSlots>([&](auto slot) {
+    ForEachSlot<kSlots>([&](auto slot) __attribute__((always_inline)) {
         constexpr uint32_t i = decltype(slot)::value;
         Store32(b + kTable + 4 + 4 * i, Member<uint32_t>(record, S->fields[i].offset), swap);
         Store16(b + kVtable + 4 + 2 * i, 4 + 4 * i, swap);

@@ -14,17 +14,19 @@ namespace ssh_msg_def::internal {
 template <size_t I>
 using Slot = std::integral_constant<size_t, I>;
 
-// Calls f(Slot<0>{}), f(Slot<1>{}), ... in slot order.
+// Calls f(Slot<0>{}), f(Slot<1>{}), ... in slot order. Always inlined, like
+// the per-slot functions the engines pass, so that a message's walk is one
+// straight run of code.
 template <size_t N, class F>
-inline void ForEachSlot(F &&f) {
-    [&]<size_t... I>(std::index_sequence<I...>) { (f(Slot<I>{}), ...); }
+[[gnu::always_inline]] inline void ForEachSlot(F &&f) {
+    [&]<size_t... I>(std::index_sequence<I...>) __attribute__((always_inline)) { (f(Slot<I>{}), ...); }
     (std::make_index_sequence<N>{});
 }
 
 // Like ForEachSlot, stopping at the first slot for which f returns false.
 template <size_t N, class F>
-[[nodiscard]] inline bool AllSlots(F &&f) {
-    return [&]<size_t... I>(std::index_sequence<I...>) { return (f(Slot<I>{}) && ...); }
+[[nodiscard, gnu::always_inline]] inline bool AllSlots(F &&f) {
+    return [&]<size_t... I>(std::index_sequence<I...>) __attribute__((always_inline)) { return (f(Slot<I>{}) && ...); }
     (std::make_index_sequence<N>{});
 }
 

@@ -10,6 +10,8 @@
 
 #include <stdint.h>
 
+#include <type_traits>
+
 #include "encode.h"
 #include "ssh_msg_def/msg_common.h"
 
@@ -38,11 +40,13 @@ uint32_t SendSingle(uint32_t handle, const void *record, uint64_t target) {
         const SshMsgDef_MsgDesc desc{image, S->msgId, kImageSize<S>};
         return CallFramework(handle, &desc, 1, target);
     } else {
-        const uint32_t size = RootSize<S>(record);
+        if (record == nullptr) return SSH_MSG_DEF_ERROR;
+        StringLengths<S> lengths;
+        const uint32_t size = MeasureRoot<S>(record, lengths.at);
         if (size == 0) return SSH_MSG_DEF_ERROR;
         auto *buf = static_cast<uint8_t *>(SendAlloc(*S->send, size, S->tags.sendSingle));
         if (buf == nullptr) return SSH_MSG_DEF_ERROR;
-        (void)RootWrite<S>(buf, size, record);
+        (void)WriteMeasured<S>(buf, size, record, lengths.at);
         const SshMsgDef_MsgDesc desc{buf, S->msgId, size};
         const uint32_t result = CallFramework(handle, &desc, 1, target);
         SendFree(*S->send, buf, S->tags.sendSingle);
@@ -59,11 +63,18 @@ uint32_t SendImages(uint32_t handle, const void *records, uint32_t count, uint64
     auto *block = static_cast<uint8_t *>(SendAlloc(*S->send, kStride * count, S->tags.sendBatch));
     if (block == nullptr) return SSH_MSG_DEF_ERROR;
     auto *descs = reinterpret_cast<SshMsgDef_MsgDesc *>(block + images);
-    const bool swap = S->send->byteOrder != 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        uint8_t *image = block + static_cast<size_t>(i) * kImageSize<S>;
-        WriteImage<S>(image, RecordAt<S>(records, i), swap);
-        descs[i] = {image, S->msgId, kImageSize<S>};
+    // The flag is read once; each loop writes the images with its value fixed.
+    auto write = [&](auto swap) __attribute__((always_inline)) {
+        for (uint32_t i = 0; i < count; ++i) {
+            uint8_t *image = block + static_cast<size_t>(i) * kImageSize<S>;
+            WriteImage<S>(image, RecordAt<S>(records, i), decltype(swap)::value);
+            descs[i] = {image, S->msgId, kImageSize<S>};
+        }
+    };
+    if (S->send->byteOrder != 0) {
+        write(std::true_type{});
+    } else {
+        write(std::false_type{});
     }
     const uint32_t result = CallFramework(handle, descs, count, target);
     SendFree(*S->send, block, S->tags.sendBatch);
@@ -87,12 +98,14 @@ uint32_t SendBatch(uint32_t handle, const void *records, uint32_t count, uint64_
         for (uint32_t i = 0; i < count; ++i) {
             // A null array fails at record 0, so RecordAt never offsets a null pointer.
             const uint8_t *record = RecordAt<S>(records, i);
-            const uint32_t size = RootSize<S>(record);
-            if (size == 0 || size > kBatchArea - used) {  // also fails once the area is full
+            // The record's size against the room left (a full area leaves none);
+            // the size is what the writer then writes.
+            StringLengths<S> lengths;
+            if (record == nullptr || !FitsIn<S>(record, kBatchArea - used, lengths.at)) {
                 SendFree(*S->send, block, S->tags.sendBatch);
                 return SSH_MSG_DEF_ERROR;
             }
-            (void)RootWrite<S>(block + used, kBatchArea - used, record);
+            const uint32_t size = WriteMeasured<S>(block + used, kBatchArea - used, record, lengths.at);
             descs[i] = {block + used, S->msgId, size};
             used += size;
         }

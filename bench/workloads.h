@@ -1,0 +1,92 @@
+// Benchmark workloads: representative records of the seven messages, their
+// encodings, and the operations measured on them through the exported
+// functions, together with the two floors every operation is compared with:
+// the copy floor (one memcpy of the encoded size: the least work that produces
+// the bytes) and the allocation floor (malloc(len + 1), copy and free for every
+// string of the record, malloc, fill and free of the list array: the least work
+// a decode into owned memory allows). Shared by the Google Benchmark suite and
+// the instruction-count driver, so both measure exactly the same thing.
+#ifndef SSH_MSG_DEF_BENCH_WORKLOADS_H
+#define SSH_MSG_DEF_BENCH_WORKLOADS_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ssh_msg_def/ssh_msg_def.h"
+
+namespace smd_bench {
+
+// One message's exported functions behind record-agnostic signatures.
+struct Ops {
+    uint32_t recordSize;
+    uint32_t (*unpack)(const uint8_t *, uint32_t, void *);
+    void (*release)(void *);
+    uint32_t (*pack)(const void *, uint8_t *, uint32_t *);
+    uint32_t (*sendsingle)(uint32_t, const void *, uint64_t, uint64_t);
+    uint32_t (*sendbatch)(uint32_t, const void *, uint32_t, uint64_t);
+};
+
+inline constexpr uint32_t kBatch = 64;         // records per batch, when they fit the 65536-byte area
+inline constexpr uint32_t kBatchArea = 65536;  // encoding area of one batch
+
+struct Workload {
+    std::string name;
+    const Ops *ops = nullptr;
+    std::deque<std::string> text;                            // the record's strings; a deque never moves them
+    std::vector<SshsMsgDef_ForwardPort> ports;               // the record's list, if any
+    std::vector<std::pair<const char *, uint32_t>> strings;  // every string of the record, nested ones too
+    uint32_t listCount = 0;                                  // elements of the record's list, if any
+    alignas(8) uint8_t record[256] = {};
+    std::vector<uint8_t> records;  // batchCount copies of the record, back to back
+    uint32_t batchCount = 0;       // kBatch, or fewer when kBatch encodings exceed the batch area
+    std::vector<uint8_t> encoded;  // the record's encoding
+    // Scratch space of the operations.
+    std::vector<uint8_t> out;
+    alignas(8) uint8_t decoded[256] = {};
+
+    Workload() = default;
+    Workload(const Workload &) = delete;
+    Workload &operator=(const Workload &) = delete;
+    const char *Keep(std::string s);  // stores a string of the record, returns its text
+};
+
+// The representative workloads, in report order.
+std::vector<std::unique_ptr<Workload>> StandardWorkloads();
+// Scaling workloads: a PortList of `ports` elements (two short strings), and a
+// FileTrans whose two strings are `bytes` bytes long each.
+std::unique_ptr<Workload> PortListOf(uint32_t ports);
+std::unique_ptr<Workload> FileTransOf(uint32_t bytes);
+// Any workload by name: a standard name, "PortList:N" or "FileTransBytes:N".
+std::unique_ptr<Workload> WorkloadByName(const std::string &name);
+
+enum class Op { kPack, kUnpackFree, kSendSingle, kSendBatch, kCopyFloor, kAllocFloor };
+inline constexpr Op kAllOps[] = {Op::kPack,      Op::kUnpackFree, Op::kSendSingle,
+                                 Op::kSendBatch, Op::kCopyFloor,  Op::kAllocFloor};
+const char *OpName(Op op);
+bool OpByName(const std::string &name, Op *op);
+// Bytes one operation handles (the encoded size, times the batch count for a batch).
+uint64_t OpBytes(const Workload &w, Op op);
+
+// One operation. They check nothing, so that only the operation is measured:
+// every workload is checked once when it is built (the encoding decodes back
+// to a record that packs to the same bytes, and a single send and a batch
+// reach the framework).
+void Pack(Workload &w);
+void UnpackFree(Workload &w);
+void SendSingle(Workload &w);
+void SendBatch(Workload &w);
+void CopyFloor(Workload &w);
+void AllocFloor(Workload &w);
+
+using OpFn = void (*)(Workload &);
+OpFn OpFunction(Op op);
+
+}  // namespace smd_bench
+
+#endif
