@@ -39,6 +39,51 @@ struct InputAs {
     static constexpr bool swap = kSwap;
 };
 
+// What a decode reads, and the rule that ends it, can be told to an observer,
+// so that inspection tools see a buffer exactly as the decoder walks it. The
+// library's own decoders carry none: for them every note compiles to nothing.
+enum class Item : uint8_t {
+    kRootOffset,    // u32 at 0: the root table
+    kVtableDelta,   // i32 at T: value V; name: the decoder's tag
+    kVtableLength,  // u16 at V
+    kSlot,          // u16 at V + 4 + 2i; name: the record member
+    kScalar,        // u32 at P
+    kOffset,        // u32 forward offset at P: value is its target
+    kLength,        // u32 string length at S
+    kText,          // the string's bytes at S + 4: value is their count
+    kCount,         // u32 list count at W
+    kElement,       // u32 element offset at W + 4 + 4i: value is its target
+};
+
+enum class Rule : uint8_t {
+    kParams,        // missing buffer or record, or a length below 4 or above 2^31 - 1
+    kTableOffset,   // value: the table offset, outside 4 to len - 4
+    kVtableOffset,  // value: the vtable offset, outside 4 to len - 4
+    kVtableLength,  // value: a vtable length running past the end
+    kPastEnd,       // value: the bytes wanted at pos, past the end
+    kWraps,         // value: a forward offset whose target wraps past 2^32
+    kCount,         // value: a list count above 0x3FFFFFFF
+    kNoMemory,      // value: the size of the allocation that failed
+};
+
+// An input with an observer: Item(item, pos, value, name) and Refuse(rule, pos,
+// value) are called as the decoder goes.
+template <bool kSwap, class Observer>
+struct ObservedInput : InputAs<kSwap> {
+    Observer *observer;
+};
+
+template <class In>
+[[gnu::always_inline]] inline void Note(const In &in, Item item, uint32_t pos, uint32_t value,
+                                        const char *name = nullptr) {
+    if constexpr (requires { in.observer; }) in.observer->Item(item, pos, value, name);
+}
+
+template <class In>
+[[gnu::always_inline]] inline void Refuse(const In &in, Rule rule, uint32_t pos, uint32_t value) {
+    if constexpr (requires { in.observer; }) in.observer->Refuse(rule, pos, value);
+}
+
 // A table that passed acceptance rules 2 to 4.
 struct TableView {
     uint32_t table;   // T
@@ -64,7 +109,17 @@ inline bool ParamsValid(const void *buf, uint32_t len, const void *record) {
 // The forward offset at P: P + 4 <= len and a target that does not wrap.
 template <class In>
 [[nodiscard, gnu::always_inline]] inline bool FollowOffset(const In &in, uint32_t pos, uint32_t *target) {
-    return Fits(pos, 4, in.len) && AddNoWrap(pos, Load32(in.buf + pos, in.swap), target);
+    if (!Fits(pos, 4, in.len)) {
+        Refuse(in, Rule::kPastEnd, pos, 4);
+        return false;
+    }
+    const uint32_t offset = Load32(in.buf + pos, in.swap);
+    if (!AddNoWrap(pos, offset, target)) {
+        Refuse(in, Rule::kWraps, pos, offset);
+        return false;
+    }
+    Note(in, Item::kOffset, pos, *target);
+    return true;
 }
 
 // Rules 2 to 4 for the table at `table`, logged under `tag` on failure.
@@ -74,23 +129,36 @@ template <class In>
     // len >= 4 here, so len - 4 cannot wrap.
     if (table < 4 || table > in.len - 4) [[unlikely]] {
         LogTableOffset(ctx, tag, table, in.len);
+        Refuse(in, Rule::kTableOffset, table, table);
         return false;
     }
     const uint32_t vtable = table - Load32(in.buf + table, in.swap);  // modulo 2^32: the delta may be negative
+    Note(in, Item::kVtableDelta, table, vtable, tag);
     // vtable < 4 || vtable > len - 4, in one unsigned comparison: 4 <= T <= len - 4
     // gives len >= 8, and a V below 4 wraps to above len - 8.
     if (vtable - 4 > in.len - 8) [[unlikely]] {
         LogVtableOffset(ctx, tag, vtable, in.len - 4);
+        Refuse(in, Rule::kVtableOffset, table, vtable);
         return false;
     }
     const uint32_t vtLen = Load16(in.buf + vtable, in.swap);
+    Note(in, Item::kVtableLength, vtable, vtLen);
     // VL > len - V, as V + VL > len in 64 bits (V <= len here, no sum wraps).
     if (static_cast<uint64_t>(vtable) + vtLen > in.len) [[unlikely]] {
         LogVtableLen(ctx, tag, vtLen, in.len - vtable);
+        Refuse(in, Rule::kVtableLength, vtable, vtLen);
         return false;
     }
     *view = {table, vtable, vtLen};
     return true;
+}
+
+// The 4 bytes at `pos` lie inside the buffer.
+template <class In>
+[[nodiscard, gnu::always_inline]] inline bool CheckWord(const In &in, uint32_t pos) {
+    if (Fits(pos, 4, in.len)) return true;
+    Refuse(in, Rule::kPastEnd, pos, 4);
+    return false;
 }
 
 // The string rule for field position P: the text's position and its length L,
@@ -99,9 +167,14 @@ template <class In>
 [[nodiscard, gnu::always_inline]] inline bool CheckString(const In &in, uint32_t pos, uint32_t *text,
                                                           uint32_t *length) {
     uint32_t at;
-    if (!FollowOffset(in, pos, &at) || !Fits(at, 4, in.len)) return false;
+    if (!FollowOffset(in, pos, &at) || !CheckWord(in, at)) return false;
     const uint32_t len = Load32(in.buf + at, in.swap);
-    if (len > in.len - at - 4) return false;
+    Note(in, Item::kLength, at, len);
+    if (len > in.len - at - 4) {
+        Refuse(in, Rule::kPastEnd, at + 4, len);
+        return false;
+    }
+    Note(in, Item::kText, at + 4, len);
     *text = at + 4;
     *length = len;
     return true;
@@ -118,6 +191,7 @@ template <class In>
     *out = copy;
     if (copy == nullptr) [[unlikely]] {
         LogUnpackAlloc(ctx, tag, mallocFormat, len + 1);
+        Refuse(in, Rule::kNoMemory, text, len + 1);
         return false;
     }
     if (len > 0) (void)memcpy_sOptAsm(copy, len, in.buf + text, len);
@@ -131,9 +205,17 @@ template <class In>
 [[nodiscard, gnu::always_inline]] inline bool CheckVector(const In &in, uint32_t pos, uint32_t *countPos,
                                                           uint32_t *count) {
     uint32_t at;
-    if (!FollowOffset(in, pos, &at) || !Fits(at, 4, in.len)) return false;
+    if (!FollowOffset(in, pos, &at) || !CheckWord(in, at)) return false;
     const uint32_t n = Load32(in.buf + at, in.swap);
-    if (n > 0x3FFFFFFF || 4 * n > in.len - at - 4) return false;
+    Note(in, Item::kCount, at, n);
+    if (n > 0x3FFFFFFF) {
+        Refuse(in, Rule::kCount, at, n);
+        return false;
+    }
+    if (4 * n > in.len - at - 4) {
+        Refuse(in, Rule::kPastEnd, at + 4, 4 * n);
+        return false;
+    }
     *countPos = at;
     *count = n;
     return true;
@@ -189,6 +271,7 @@ template <const Schema *E, class In>
     *array = elements;
     if (elements == nullptr) [[unlikely]] {
         LogUnpackAlloc(ctx, tag, mallocFormat, bytes);
+        Refuse(in, Rule::kNoMemory, w, bytes);
         return false;
     }
     (void)memset_s(elements, bytes, 0, bytes);
@@ -196,8 +279,13 @@ template <const Schema *E, class In>
         // W + 4 + 4N <= len bounds every element offset, so only the target can
         // go wrong here.
         const uint32_t at = w + 4 + 4 * i;
+        const uint32_t offset = Load32(in.buf + at, in.swap);
         uint32_t table;
-        if (!AddNoWrap(at, Load32(in.buf + at, in.swap), &table)) return false;
+        if (!AddNoWrap(at, offset, &table)) {
+            Refuse(in, Rule::kWraps, at, offset);
+            return false;
+        }
+        Note(in, Item::kElement, at, table);
         // table >= at > W >= 4: tells the compiler that the element's table
         // check cannot fail on its lower bound.
         if (table < 4) __builtin_unreachable();
@@ -214,13 +302,15 @@ template <const Schema *S, bool kFullVtable, class In>
                                                           const char *tag, const char *mallocFormat) {
     return AllSlots<S->slotCount>([&](auto slot) __attribute__((always_inline)) {
         constexpr Field f = S->fields[decltype(slot)::value];
-        const uint16_t at =
-            kFullVtable ? SlotAt(in, t, decltype(slot)::value) : SlotValue(in, t, decltype(slot)::value);
+        constexpr uint32_t i = decltype(slot)::value;
+        const uint16_t at = kFullVtable ? SlotAt(in, t, i) : SlotValue(in, t, i);
+        if (kFullVtable || HasSlot(t, i)) Note(in, Item::kSlot, t.vtable + 4 + 2 * i, at, f.name);
         if (at == 0) return true;
         const uint32_t pos = t.table + at;  // T <= len - 4 < 2^31: cannot wrap
         if constexpr (f.kind == Kind::kScalar) {
-            if (!Fits(pos, 4, in.len)) return false;
+            if (!CheckWord(in, pos)) return false;
             Member<uint32_t>(record, f.offset) = Load32(in.buf + pos, in.swap);
+            Note(in, Item::kScalar, pos, Member<uint32_t>(record, f.offset), f.name);
             return true;
         } else if constexpr (f.kind == Kind::kString) {
             return DecodeString(*S->recv, tag, mallocFormat, in, pos, &Member<char *>(record, f.offset));
@@ -278,6 +368,7 @@ template <const Schema *S, class In>
 [[nodiscard, gnu::always_inline]] inline bool UnpackRoot(const In &in, void *record) {
     Context &ctx = *S->recv;
     const uint32_t root = Load32(in.buf, in.swap);
+    Note(in, Item::kRootOffset, 0, root);
     bool ok;
     if constexpr (S->root == RootForm::kSelfContained) {
         TableView t;
@@ -308,6 +399,19 @@ template <const Schema *S>
     }
     if (ctx.byteOrder != 0) return UnpackRoot<S>(InputAs<true>{buf, len}, record);
     return UnpackRoot<S>(InputAs<false>{buf, len}, record);
+}
+
+// Unpack with an observer told every item read and the rule that refused the
+// buffer, if one did. For inspection tools; the decode itself is Unpack's.
+template <const Schema *S, class Observer>
+bool Inspect(const uint8_t *buf, uint32_t len, void *record, Observer &observer) {
+    if (!ParamsValid(buf, len, record)) {
+        LogUnpackParams(*S->recv, S->tags.unpack, buf, len, record);
+        observer.Refuse(Rule::kParams, 0, len);
+        return false;
+    }
+    if (S->recv->byteOrder != 0) return UnpackRoot<S>(ObservedInput<true, Observer>{{buf, len}, &observer}, record);
+    return UnpackRoot<S>(ObservedInput<false, Observer>{{buf, len}, &observer}, record);
 }
 
 // The release routine: gives back every string and array the record owns, in

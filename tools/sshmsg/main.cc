@@ -1,6 +1,7 @@
 // sshmsg: the library's messages on the command line. Lists the messages,
-// encodes a record given as JSON, decodes a buffer into JSON, and sends records
-// through the host messaging framework, printing what its subscriber received.
+// encodes a record given as JSON, decodes a buffer into JSON (saying which rule
+// refused it, where), annotates a buffer item by item, and sends records through
+// the host messaging framework, printing what its subscriber received.
 //
 // Exit status: 0 success; 1 the library refused (a rejected buffer, a refused
 // record, a send or registration that did not return 0); 2 a usage or input
@@ -130,9 +131,12 @@ int Decode(const std::string &key, const std::string &file, bool hex, bool compa
     if (data.size() > 0x7FFFFFFF) throw std::runtime_error("buffer larger than 2 GiB");
     Records record(m.schema->recordSize, 1);
     const auto *buf = reinterpret_cast<const uint8_t *>(data.data());
-    if (!m.decode(buf, static_cast<uint32_t>(data.size()), record.at(0))) {
+    Layout layout;
+    Collector collector(buf, static_cast<uint32_t>(data.size()), &layout);
+    if (!m.inspect(buf, static_cast<uint32_t>(data.size()), record.at(0), collector)) {
         // The library's own log line, if it wrote one, is already on stderr.
-        throw Refused(std::string(m.Name()) + " rejected the buffer (" + std::to_string(data.size()) + " bytes)");
+        throw Refused(std::string(m.Name()) + " rejected the buffer (" + std::to_string(data.size()) +
+                      " bytes): " + layout.refusal);
     }
     const Json j = ToJson(*m.schema, record.at(0));
     m.release(record.at(0));
@@ -198,6 +202,23 @@ int Send(const std::string &key, const std::string &file, uint32_t count, uint64
     return 0;
 }
 
+// The buffer's layout as the decoder reads it; exits 1 when it was rejected.
+int Dump(const std::string &key, const std::string &file, bool hex) {
+    const Message &m = Need(key);
+    std::string data = ReadAll(file);
+    if (hex) data = FromHex(data);
+    if (data.size() > 0x7FFFFFFF) throw std::runtime_error("buffer larger than 2 GiB");
+    const auto *buf = reinterpret_cast<const uint8_t *>(data.data());
+    const uint32_t len = static_cast<uint32_t>(data.size());
+    Records record(m.schema->recordSize, 1);
+    Layout layout;
+    Collector collector(buf, len, &layout);
+    const bool ok = m.inspect(buf, len, record.at(0), collector);
+    if (ok) m.release(record.at(0));
+    printf("%s, %u bytes\n%s", std::string(m.Name()).c_str(), len, FormatLayout(layout, buf, len).c_str());
+    return ok ? 0 : 1;
+}
+
 int Run(int argc, char **argv) {
     CLI::App app{"Encode, decode and send the SSH client and server messages of libssh_msg_def.", "sshmsg"};
     app.set_version_flag("--version", "sshmsg 1.0.0");
@@ -221,6 +242,10 @@ int Run(int argc, char **argv) {
     decode->add_option("FILE", file, kFileHelp);
     decode->add_flag("--hex", hex, "read hex text (whitespace ignored) instead of binary");
     decode->add_flag("-c,--compact", compact, "one line of JSON");
+    CLI::App *dump = app.add_subcommand("dump", "Annotate a buffer item by item, as the decoder reads it.");
+    dump->add_option("MESSAGE", message, kMessageHelp)->required();
+    dump->add_option("FILE", file, kFileHelp);
+    dump->add_flag("--hex", hex, "read hex text (whitespace ignored) instead of binary");
     CLI::App *send = app.add_subcommand(
         "send", "Register with the host framework, send the record(s) and print what the subscriber received.");
     send->add_option("MESSAGE", message, kMessageHelp)->required();
@@ -245,6 +270,7 @@ int Run(int argc, char **argv) {
         if (*list) return List();
         if (*encode) return Encode(message, file, hex, image);
         if (*decode) return Decode(message, file, hex, compact);
+        if (*dump) return Dump(message, file, hex);
         return Send(message, file, count, target, handle);
     } catch (const Refused &e) {
         fprintf(stderr, "sshmsg: %s\n", e.what());

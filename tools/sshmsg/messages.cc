@@ -30,7 +30,8 @@ constexpr uint32_t ImageSize() {
 
 #define SSHMSG_MESSAGE(Rec, schema)                                                                                  \
     Message {                                                                                                        \
-        &smd::schema, &smd::Unpack<&smd::schema>, [](void *r) { Rec##_free__unpacked(static_cast<Rec *>(r)); },      \
+        &smd::schema, &smd::Unpack<&smd::schema>, &smd::Inspect<&smd::schema, Collector>,                            \
+            [](void *r) { Rec##_free__unpacked(static_cast<Rec *>(r)); },                                            \
             [](const void *r, uint8_t *b, uint32_t *l) { return Rec##__pack(static_cast<const Rec *>(r), b, l); },   \
             [](uint32_t h, const void *r, uint32_t n) { return Rec##__sendmsg(h, static_cast<const Rec *>(r), n); }, \
             [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                                  \

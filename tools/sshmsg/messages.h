@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "inspect.h"
 #include "schema.h"
 
 namespace sshmsg {
@@ -17,8 +18,10 @@ namespace smd = ssh_msg_def::internal;
 
 struct Message {
     const smd::Schema *schema;
-    // The library's decoder: true when it accepted the buffer.
+    // The library's decoder: true when it accepted the buffer; the observed form
+    // tells a Collector every item it reads and the rule that refused the buffer.
     bool (*decode)(const uint8_t *buf, uint32_t len, void *record);
+    bool (*inspect)(const uint8_t *buf, uint32_t len, void *record, Collector &collector);
     // The exported operations, behind record-agnostic signatures.
     void (*release)(void *record);
     uint32_t (*pack)(const void *record, uint8_t *buf, uint32_t *len);

@@ -100,17 +100,13 @@ Json ToJson(const smd::Schema &s, const void *record) {
     for (uint16_t i = 0; i < s.slotCount; ++i) {
         const smd::Field &f = s.fields[i];
         switch (f.kind) {
-            case Kind::kScalar:
-                out[f.name] = Member<uint32_t>(record, f.offset);
-                break;
+            case Kind::kScalar: out[f.name] = Member<uint32_t>(record, f.offset); break;
             case Kind::kString: {
                 const char *str = Member<const char *>(record, f.offset);
                 out[f.name] = str ? BytesToJson(str) : Json(nullptr);
                 break;
             }
-            case Kind::kTable:
-                out[f.name] = ToJson(*f.nested, &Member<char>(record, f.offset));
-                break;
+            case Kind::kTable: out[f.name] = ToJson(*f.nested, &Member<char>(record, f.offset)); break;
             case Kind::kVector: {
                 const uint32_t n = Member<uint32_t>(record, f.offset);
                 const auto *a = Member<const unsigned char *>(record, f.arrayOffset);
@@ -156,17 +152,12 @@ void FromJson(const smd::Schema &s, const Json &j, void *record, Arena &arena, c
         }
         if (!present) continue;  // the record is zeroed: 0, null, or a zero nested record
         switch (f.kind) {
-            case Kind::kScalar:
-                Member<uint32_t>(record, f.offset) = ScalarFromJson(*it, at);
-                break;
+            case Kind::kScalar: Member<uint32_t>(record, f.offset) = ScalarFromJson(*it, at); break;
             case Kind::kString:
                 Member<char *>(record, f.offset) = it->is_null() ? nullptr : arena.String(BytesFromJson(*it, at));
                 break;
-            case Kind::kTable:
-                FromJson(*f.nested, *it, &Member<char>(record, f.offset), arena, at);
-                break;
-            case Kind::kVector:
-                break;
+            case Kind::kTable: FromJson(*f.nested, *it, &Member<char>(record, f.offset), arena, at); break;
+            case Kind::kVector: break;
         }
     }
     if (known != j.size()) {
