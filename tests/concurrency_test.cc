@@ -63,7 +63,9 @@ TEST(Concurrency, FirstUseFromManyThreadsAtOnce) {
     }
     for (unsigned burst = 0; burst < kBursts; ++burst) {
         pthread_barrier_wait(&gStart);
-        pthread_barrier_wait(&gDone);  // every thread parked: the next burst is a first use again
+        pthread_barrier_wait(&gDone);
+        if (burst + 1 == kBursts) break;  // the threads go on working now
+        // Every thread waits for the next burst, which is a first use again.
         for (smd::Context *c : {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend}) {
             smd::ResetContextForTest(*c);
         }
