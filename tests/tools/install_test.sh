@@ -6,7 +6,7 @@
 # Exits 77 (skipped) in a sanitizer build: a C program cannot link the
 # instrumented C++ library without the sanitizers' C++ runtime.
 set -eu
-build=$1 consumer=$2 cc=$3 sanitize=${4:-} emulator=${5:-}
+build=$1 consumer=$2 cc=$3 sanitize=${4:-} emulator=$(printf '%s' "${5:-}" | tr ';' ' ')  # a CMake list
 [ -z "$sanitize" ] || { echo "skipped in a sanitizer build"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
