@@ -1,8 +1,9 @@
 #!/bin/sh
 # The library at work in one host process: the messages it carries, their
 # registration with the host messaging framework, each of the seven example
-# records sent and received decoded, a batch, and a corrupted buffer rejected
-# with the library's own log line. Run by `make demo` after the build.
+# records sent and received decoded, a batch, one buffer annotated item by item,
+# and a corrupted buffer rejected with the library's own log line and the rule
+# that refused it. Run by `make demo` after the build.
 # Usage: scripts/demo.sh BUILD_DIR
 set -eu
 cd "$(dirname "$0")/.."
@@ -26,6 +27,10 @@ done
 
 step "A batch: the PortList record three times in one __sendtomsg call, target 42"
 show sshmsg send PortList examples/PortList.json --count 3 --target 42
+
+step "The FileTrans example as it travels, annotated item by item as the decoder reads it"
+printf '$ sshmsg encode FileTrans examples/FileTrans.json | sshmsg dump FileTrans\n'
+sshmsg encode FileTrans examples/FileTrans.json --hex | sshmsg dump FileTrans --hex
 
 step "A corrupted buffer: the PortList encoding with its root offset changed from 0x0e to 0xf0"
 show sshmsg encode PortList examples/PortList.json --hex

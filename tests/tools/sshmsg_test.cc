@@ -56,39 +56,39 @@ TEST(Sshmsg, Commands) {
         {"echo 10000000 0C00 1300 0400 0800 00000000 0C000000 01000000 04000000 04000000 616200 | $T dump FileTrans "
          "--hex | tail -2",
          0,
-         "    28  04 00 00 00               field1: string length 4\n"
+         "    28  04 00 00 00                 field1: string length 4\n"
          "rejected: field1: 4 bytes at 32 run past the end of the 35-byte buffer\n",
          ""},
         {"echo " PORT_LIST_HEX " | $T dump PortList --hex", 0, R"(SshsMsgDef_PortList, 81 bytes
-offset  bytes                     meaning
-     0  0e 00 00 00               root offset: table at 14
-     4  0a 00                     PortList vtable: length 10
-     6  1f 00                     PortList vtable: table length 31
-     8  04 00                     field slot field0: table + 4
-    10  00 00                     field slot field1: absent
-    12  08 00                     field slot forwardPort: table + 8
-    14  0a 00 00 00               PortList table: vtable delta 10, vtable at 4
-    18  08 00 00 00               field0: forward offset 8, to 26
-    22  0b 00 00 00               forwardPort: forward offset 11, to 33
-    26  02 00 00 00               field0: string length 2
-    30  61 62                     field0: "ab"
-    32  00                        not read by the decoder
-    33  02 00 00 00               forwardPort: count 2
-    37  10 00 00 00               forwardPort[0]: forward offset 16, to 53
-    41  1c 00 00 00               forwardPort[1]: forward offset 28, to 69
-    45  08 00                     ForwardPort vtable: length 8
-    47  08 00                     ForwardPort vtable: table length 8
-    49  04 00                     field slot field0: table + 4
-    51  00 00                     field slot field1: absent
-    53  08 00 00 00               ForwardPort table: vtable delta 8, vtable at 45
-    57  05 00 00 00               field0 = 5
-    61  08 00                     ForwardPort vtable: length 8
-    63  0c 00                     ForwardPort vtable: table length 12
-    65  04 00                     field slot field0: table + 4
-    67  08 00                     field slot field1: table + 8
-    69  08 00 00 00               ForwardPort table: vtable delta 8, vtable at 61
-    73  07 00 00 00               field0 = 7
-    77  09 00 00 00               field1 = 9
+offset  bytes                       meaning
+     0  0e 00 00 00                 root offset: table at 14
+     4  0a 00                       PortList vtable: length 10
+     6  1f 00                       PortList vtable: table length 31
+     8  04 00                       field slot field0: table + 4
+    10  00 00                       field slot field1: absent
+    12  08 00                       field slot forwardPort: table + 8
+    14  0a 00 00 00                 PortList table: vtable delta 10, vtable at 4
+    18  08 00 00 00                 field0: forward offset 8, to 26
+    22  0b 00 00 00                 forwardPort: forward offset 11, to 33
+    26  02 00 00 00                 field0: string length 2
+    30  61 62                       field0: "ab"
+    32  00                          not read by the decoder
+    33  02 00 00 00                 forwardPort: count 2
+    37  10 00 00 00                 forwardPort[0]: forward offset 16, to 53
+    41  1c 00 00 00                 forwardPort[1]: forward offset 28, to 69
+    45  08 00                       ForwardPort vtable: length 8
+    47  08 00                       ForwardPort vtable: table length 8
+    49  04 00                       field slot field0: table + 4
+    51  00 00                       field slot field1: absent
+    53  08 00 00 00                 ForwardPort table: vtable delta 8, vtable at 45
+    57  05 00 00 00                 field0 = 5
+    61  08 00                       ForwardPort vtable: length 8
+    63  0c 00                       ForwardPort vtable: table length 12
+    65  04 00                       field slot field0: table + 4
+    67  08 00                       field slot field1: table + 8
+    69  08 00 00 00                 ForwardPort table: vtable delta 8, vtable at 61
+    73  07 00 00 00                 field0 = 7
+    77  09 00 00 00                 field1 = 9
 accepted
 )",
          ""},

@@ -104,12 +104,12 @@ void Collector::Refuse(smd::Rule rule, uint32_t pos, uint32_t value) {
 std::string FormatLayout(const Layout &layout, const uint8_t *buf, uint32_t len) {
     std::vector<Layout::Line> lines = layout.lines;
     std::stable_sort(lines.begin(), lines.end(), [](const auto &a, const auto &b) { return a.pos < b.pos; });
-    std::string out = Format("%-8s%-26s%s\n", "offset", "bytes", "meaning");
+    std::string out = Format("%-8s%-28s%s\n", "offset", "bytes", "meaning");
     auto row = [&](uint32_t pos, uint32_t size, const std::string &meaning) {
         std::string bytes;
         for (uint32_t i = 0; i < size && i < 8; ++i) bytes += Format("%02x ", buf[pos + i]);
         if (size > 8) bytes += "...";
-        out += Format("%6u  %-26s", pos, bytes.c_str()) + meaning + "\n";
+        out += Format("%6u  %-28s", pos, bytes.c_str()) + meaning + "\n";
     };
     uint32_t next = 0;  // the first byte no line has covered
     for (const auto &l : lines) {
