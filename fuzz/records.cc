@@ -100,7 +100,7 @@ template <const smd::Schema *S>
 void CheckSends(Source &src, const void *rec, Bytes encoding, const std::string &text) {
     if constexpr (S->fixedImage) {
         encoding.assign(smd::kImageSize<S>, 0);
-        smd::WriteImage<S>(encoding.data(), rec, false);
+        smd::WriteImage<S>(encoding.data(), rec, S->send->byteOrder != 0);
         Record back(S->recordSize);
         SMD_CHECK(smd::Unpack<S>(encoding.data(), static_cast<uint32_t>(encoding.size()), back.data()) &&
                       Text<S>(back.data()) == text,

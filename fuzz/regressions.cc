@@ -1,9 +1,11 @@
 // The regression runner of `make test`: every file under the given paths (the
 // kept fault-finding inputs in fuzz/regressions, the generated seeds) goes to
 // each of the seven decoders and to the record builder, through the checks the
-// fuzz targets apply, and so does every copy of it with one byte set to 0x00
-// or 0xFF; then every allocation of every realistic sample fails in turn. Aborts at the first broken invariant; prints
-// what it covered.
+// fuzz targets apply, and so does every copy of it with one byte set to 0x00 or
+// 0xFF or lowered by 2; all of it once as this host reads and writes buffers and once as a host
+// of the other byte order would, with the realistic samples encoded in each
+// order among the inputs. Then every allocation of every realistic sample fails
+// in turn. Aborts at the first broken invariant; prints what it covered.
 #include <stdio.h>
 
 #include <algorithm>
@@ -22,6 +24,12 @@ bool Input(const fs::path &p) {
     return name[0] != '.' && name != "README";
 }
 
+void SetByteOrder(uint32_t flag) {
+    for (smd::Context *c : {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend}) {
+        c->byteOrder = flag;
+    }
+}
+
 int main(int argc, char **argv) {
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
@@ -35,28 +43,43 @@ int main(int argc, char **argv) {
     }
     std::sort(files.begin(), files.end());
     size_t injected = 0, corrupted = 0;
-    for (const fs::path &f : files) {
-        std::ifstream in(f, std::ios::binary);
-        Bytes b{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        fprintf(stderr, "%s\n", f.c_str());  // names the input if a check aborts
-        ForEachMessage([&]<const smd::Schema * S>() { injected += CheckDecode<S>(b.data(), b.size()); });
-        CheckRecords(b.data(), b.size());
-        // Each byte in turn set to 0x00 and to 0xFF: every slot, offset, length
-        // and count of the input once pointing nowhere, past the end or wrapping
-        // (the encodings among the inputs are all shorter than 1024 bytes).
+    // Each byte in turn set to 0x00, to 0xFF and lowered by 2: every slot,
+    // offset, length and count of the input once pointing nowhere, past the end
+    // or wrapping (the encodings among the inputs are all shorter than 1024 bytes).
+    auto corrupt = [&](Bytes b, auto decode) {
         for (size_t at = 0; at < std::min<size_t>(b.size(), 1024); ++at) {
             const uint8_t kept = b[at];
-            for (uint8_t v : {0x00, 0xFF}) {
+            for (uint8_t v : {uint8_t{0x00}, uint8_t{0xFF}, static_cast<uint8_t>(kept - 2)}) {
                 if (v == kept) continue;
                 b[at] = v;
                 ++corrupted;
-                ForEachMessage([&]<const smd::Schema * S>() { injected += CheckDecode<S>(b.data(), b.size()); });
+                decode(b);
             }
             b[at] = kept;
         }
+    };
+    auto all = [&](const Bytes &b) {
+        ForEachMessage([&]<const smd::Schema * S>() { injected += CheckDecode<S>(b.data(), b.size()); });
+    };
+    auto check = [&](const Bytes &b) {
+        CheckRecords(b.data(), b.size());
+        all(b);
+        corrupt(b, all);
+    };
+    fprintf(stderr, "inputs: %zu files and the realistic samples\n", files.size());
+    for (const uint32_t flag : {smd::HostByteOrderFlag(), 1 - smd::HostByteOrderFlag()}) {
+        SetByteOrder(flag);
+        for (const fs::path &f : files) {
+            std::ifstream in(f, std::ios::binary);
+            check(Bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+        }
+        for (const Sample &s : RealisticSamples()) check(s.encoding);  // encoded in this byte order
     }
-    printf("%zu inputs and %zu single-byte corruptions through 7 decoders, %zu allocation failures injected\n",
-           files.size(), corrupted, injected);
+    SetByteOrder(smd::HostByteOrderFlag());
+    printf(
+        "%zu inputs and %zu single-byte corruptions through 7 decoders, in both byte orders, %zu allocation "
+        "failures injected\n",
+        files.size(), corrupted, injected);
 
     std::string sweep;
     size_t points = 0;

@@ -74,13 +74,13 @@ struct ObservedInput : InputAs<kSwap> {
 };
 
 template <class In>
-[[gnu::always_inline]] inline void Note(const In &in, Item item, uint32_t pos, uint32_t value,
+[[SSH_MSG_DEF_INLINE]] inline void Note(const In &in, Item item, uint32_t pos, uint32_t value,
                                         const char *name = nullptr) {
     if constexpr (requires { in.observer; }) in.observer->Item(item, pos, value, name);
 }
 
 template <class In>
-[[gnu::always_inline]] inline void Refuse(const In &in, Rule rule, uint32_t pos, uint32_t value) {
+[[SSH_MSG_DEF_INLINE]] inline void Refuse(const In &in, Rule rule, uint32_t pos, uint32_t value) {
     if constexpr (requires { in.observer; }) in.observer->Refuse(rule, pos, value);
 }
 
@@ -108,7 +108,7 @@ inline bool ParamsValid(const void *buf, uint32_t len, const void *record) {
 
 // The forward offset at P: P + 4 <= len and a target that does not wrap.
 template <class In>
-[[nodiscard, gnu::always_inline]] inline bool FollowOffset(const In &in, uint32_t pos, uint32_t *target) {
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool FollowOffset(const In &in, uint32_t pos, uint32_t *target) {
     if (!Fits(pos, 4, in.len)) {
         Refuse(in, Rule::kPastEnd, pos, 4);
         return false;
@@ -124,7 +124,7 @@ template <class In>
 
 // Rules 2 to 4 for the table at `table`, logged under `tag` on failure.
 template <class In>
-[[nodiscard, gnu::always_inline]] inline bool CheckTable(Context &ctx, const char *tag, const In &in, uint32_t table,
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckTable(Context &ctx, const char *tag, const In &in, uint32_t table,
                                                          TableView *view) {
     // len >= 4 here, so len - 4 cannot wrap.
     if (table < 4 || table > in.len - 4) [[unlikely]] {
@@ -155,7 +155,7 @@ template <class In>
 
 // The 4 bytes at `pos` lie inside the buffer.
 template <class In>
-[[nodiscard, gnu::always_inline]] inline bool CheckWord(const In &in, uint32_t pos) {
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckWord(const In &in, uint32_t pos) {
     if (Fits(pos, 4, in.len)) return true;
     Refuse(in, Rule::kPastEnd, pos, 4);
     return false;
@@ -164,7 +164,7 @@ template <class In>
 // The string rule for field position P: the text's position and its length L,
 // once the length word and the L bytes are known to lie inside the buffer.
 template <class In>
-[[nodiscard, gnu::always_inline]] inline bool CheckString(const In &in, uint32_t pos, uint32_t *text,
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckString(const In &in, uint32_t pos, uint32_t *text,
                                                           uint32_t *length) {
     uint32_t at;
     if (!FollowOffset(in, pos, &at) || !CheckWord(in, at)) return false;
@@ -183,7 +183,7 @@ template <class In>
 // The string at field position P: checks, allocates L + 1 bytes from the cache
 // allocator into *out (logging `mallocFormat` when that fails) and copies.
 template <class In>
-[[nodiscard, gnu::always_inline]] inline bool DecodeString(Context &ctx, const char *tag, const char *mallocFormat,
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeString(Context &ctx, const char *tag, const char *mallocFormat,
                                                            const In &in, uint32_t pos, char **out) {
     uint32_t text, len;
     if (!CheckString(in, pos, &text, &len)) return false;
@@ -202,7 +202,7 @@ template <class In>
 // The vector header at field position P: its count word position W and count N,
 // once every element offset is known to lie inside the buffer.
 template <class In>
-[[nodiscard, gnu::always_inline]] inline bool CheckVector(const In &in, uint32_t pos, uint32_t *countPos,
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckVector(const In &in, uint32_t pos, uint32_t *countPos,
                                                           uint32_t *count) {
     uint32_t at;
     if (!FollowOffset(in, pos, &at) || !CheckWord(in, at)) return false;
@@ -222,27 +222,15 @@ template <class In>
 }
 
 // Whether the vtable of a checked table is long enough to hold field slot i.
-[[gnu::always_inline]] inline bool HasSlot(const TableView &t, uint32_t i) { return t.vtLen >= 6 + 2 * i; }
-
-// Field slot i of a checked table whose vtable holds it.
-template <class In>
-[[gnu::always_inline]] inline uint16_t SlotAt(const In &in, const TableView &t, uint32_t i) {
-    return Load16(in.buf + t.vtable + 4 + 2 * i, in.swap);
-}
-
-// Field slot i of a checked table; 0 when the vtable is too short to hold it.
-template <class In>
-[[gnu::always_inline]] inline uint16_t SlotValue(const In &in, const TableView &t, uint32_t i) {
-    return HasSlot(t, i) ? SlotAt(in, t, i) : 0;
-}
+[[SSH_MSG_DEF_INLINE]] inline bool HasSlot(const TableView &t, uint32_t i) { return t.vtLen >= 6 + 2 * i; }
 
 // Sets a record to zero, 64 bytes at a time: fixed-size fills the compiler
 // writes as a few vector stores (one fill of a large record becomes a string
 // instruction, slow to start for a hundred bytes).
 template <const Schema *S>
-[[gnu::always_inline]] inline void ZeroRecord(void *record) {
+[[SSH_MSG_DEF_INLINE]] inline void ZeroRecord(void *record) {
     constexpr uint32_t kChunk = 64;
-    [&]<size_t... I>(std::index_sequence<I...>) __attribute__((always_inline)) {
+    [&]<size_t... I>(std::index_sequence<I...>) SSH_MSG_DEF_INLINE_LAMBDA {
         (memset(static_cast<uint8_t *>(record) + I * kChunk, 0,
                 (I + 1) * kChunk <= S->recordSize ? kChunk : S->recordSize - I * kChunk),
          ...);
@@ -253,10 +241,10 @@ template <const Schema *S>
 template <const Schema *S>
 void ReleaseRecord(void *record);
 template <const Schema *S, bool kZeroed = false, class In>
-[[nodiscard, gnu::always_inline]] inline bool DecodeTable(const In &in, uint32_t table, void *record);
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeTable(const In &in, uint32_t table, void *record);
 
 template <const Schema *E, class In>
-[[nodiscard, gnu::always_inline]] inline bool DecodeVector(const char *tag, const char *mallocFormat, const In &in,
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeVector(const char *tag, const char *mallocFormat, const In &in,
                                                            uint32_t pos, uint32_t *count, void **array) {
     // N < 2^29 once CheckVector passed (4 bytes of offsets per element inside a
     // buffer below 2^31), so N times an element of at most 8 bytes fits 32 bits.
@@ -295,16 +283,19 @@ template <const Schema *E, class In>
 }
 
 // Decodes the fields of a checked table in slot order; absent slots keep the
-// zero their record already holds. kFullVtable: the vtable holds every slot
-// (the common case, taken apart so that no slot is tested against VL).
-template <const Schema *S, bool kFullVtable, class In>
-[[nodiscard, gnu::always_inline]] inline bool DecodeSlots(const In &in, const TableView &t, void *record,
-                                                          const char *tag, const char *mallocFormat) {
-    return AllSlots<S->slotCount>([&](auto slot) __attribute__((always_inline)) {
+// zero their record already holds. `slots` holds the field slots as the buffer
+// does (the vtable itself, or a copy padded with absent slots), so no slot is
+// tested against the vtable length here.
+template <const Schema *S, class In>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeSlots(const In &in, const TableView &t, const uint8_t *slots,
+                                                          void *record, const char *tag, const char *mallocFormat) {
+    return AllSlots<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr Field f = S->fields[decltype(slot)::value];
         constexpr uint32_t i = decltype(slot)::value;
-        const uint16_t at = kFullVtable ? SlotAt(in, t, i) : SlotValue(in, t, i);
-        if (kFullVtable || HasSlot(t, i)) Note(in, Item::kSlot, t.vtable + 4 + 2 * i, at, f.name);
+        const uint16_t at = Load16(slots + 2 * i, in.swap);
+        if constexpr (requires { in.observer; }) {
+            if (HasSlot(t, i)) Note(in, Item::kSlot, t.vtable + 4 + 2 * i, at, f.name);
+        }
         if (at == 0) return true;
         const uint32_t pos = t.table + at;  // T <= len - 4 < 2^31: cannot wrap
         if constexpr (f.kind == Kind::kScalar) {
@@ -325,11 +316,19 @@ template <const Schema *S, bool kFullVtable, class In>
 }
 
 template <const Schema *S, class In>
-[[nodiscard, gnu::always_inline]] inline bool DecodeFields(const In &in, const TableView &t, void *record,
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeFields(const In &in, const TableView &t, void *record,
                                                            const char *tag, const char *mallocFormat) {
-    static_assert(S->slotCount > 0);
-    if (HasSlot(t, S->slotCount - 1)) return DecodeSlots<S, true>(in, t, record, tag, mallocFormat);
-    return DecodeSlots<S, false>(in, t, record, tag, mallocFormat);
+    constexpr uint32_t kSlotBytes = 2 * S->slotCount;
+    static_assert(kSlotBytes > 0);
+    const uint8_t *slots = in.buf + t.vtable + 4;
+    if (HasSlot(t, S->slotCount - 1)) [[likely]] {
+        return DecodeSlots<S>(in, t, slots, record, tag, mallocFormat);
+    }
+    // A short vtable (the writer never makes one): the slots it has, then absent
+    // ones; an odd last byte and a length below 4 hold no slot.
+    uint8_t padded[kSlotBytes] = {};
+    if (t.vtLen > 4) memcpy(padded, slots, (t.vtLen - 4) & ~1u);
+    return DecodeSlots<S>(in, t, padded, record, tag, mallocFormat);
 }
 
 // The nested decoder of S for the table at `table`. kZeroed: the record is a
@@ -365,7 +364,7 @@ template <const Schema *S>
 
 // The root decoder once its parameters passed.
 template <const Schema *S, class In>
-[[nodiscard, gnu::always_inline]] inline bool UnpackRoot(const In &in, void *record) {
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool UnpackRoot(const In &in, void *record) {
     Context &ctx = *S->recv;
     const uint32_t root = Load32(in.buf, in.swap);
     Note(in, Item::kRootOffset, 0, root);
@@ -420,10 +419,10 @@ bool Inspect(const uint8_t *buf, uint32_t len, void *record, Observer &observer)
 // `_free__unpacked`, with the routines of the nested records inlined into it;
 // ReleaseRecord below is the same routine out of line, for failure paths.
 template <const Schema *S>
-[[gnu::always_inline]] inline void ReleaseInline(void *record) {
+[[SSH_MSG_DEF_INLINE]] inline void ReleaseInline(void *record) {
     Context &ctx = *S->recv;
     resolve_cache_hooks(ctx);
-    ForEachSlot<S->slotCount>([&](auto slot) __attribute__((always_inline)) {
+    ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr Field f = S->fields[decltype(slot)::value];
         if constexpr (f.kind == Kind::kString) {
             char *&s = Member<char *>(record, f.offset);

@@ -92,9 +92,9 @@ enum class Sizing { kExact, kBound };
 // bits, so it cannot wrap for any record that fits in memory. Stores the length
 // of every present string at *lengths and advances it.
 template <const Schema *S, Sizing kSizing = Sizing::kExact>
-[[gnu::always_inline]] inline uint64_t TableSize(const void *record, uint32_t *&lengths) {
+[[SSH_MSG_DEF_INLINE]] inline uint64_t TableSize(const void *record, uint32_t *&lengths) {
     uint64_t size = 8 + 2 * S->slotCount;
-    ForEachSlot<S->slotCount>([&](auto slot) __attribute__((always_inline)) {
+    ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr const Field &f = S->fields[decltype(slot)::value];
         if constexpr (f.kind == Kind::kScalar) {
             if (Member<uint32_t>(record, f.offset) != 0) size += 4;
@@ -130,7 +130,7 @@ template <const Schema *S, Sizing kSizing = Sizing::kExact>
 // The root size of a non-null record, measuring its strings into `lengths`:
 // the exact encoded size, or 0 for an encoding that does not fit in 32 bits.
 template <const Schema *S>
-[[gnu::always_inline]] inline uint32_t MeasureRoot(const void *record, uint32_t *lengths) {
+[[SSH_MSG_DEF_INLINE]] inline uint32_t MeasureRoot(const void *record, uint32_t *lengths) {
     const uint64_t size = 4 + TableSize<S>(record, lengths);
     return size > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(size);
 }
@@ -139,7 +139,7 @@ template <const Schema *S>
 // bound first, the exact size only when the bound exceeds the room. Leaves the
 // record's string lengths in `lengths` for the writer.
 template <const Schema *S>
-[[gnu::always_inline]] inline bool FitsIn(const void *record, uint32_t room, uint32_t *lengths) {
+[[SSH_MSG_DEF_INLINE]] inline bool FitsIn(const void *record, uint32_t room, uint32_t *lengths) {
     uint32_t *next = lengths;
     uint64_t size = 4 + TableSize<S, Sizing::kBound>(record, next);
     if constexpr (HasVector(*S)) {
@@ -169,7 +169,7 @@ uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, 
 // targets are written. String lengths come from `lengths`, in the size
 // computation's order.
 template <const Schema *S, class W>
-[[gnu::always_inline]] inline uint8_t *WriteTable(W &w, const void *record, const uint32_t *&lengths) {
+[[SSH_MSG_DEF_INLINE]] inline uint8_t *WriteTable(W &w, const void *record, const uint32_t *&lengths) {
     constexpr uint32_t kSlots = S->slotCount;
     constexpr uint32_t kVtLen = 4 + 2 * kSlots;
     uint8_t *const vtable = w.next;
@@ -177,12 +177,12 @@ template <const Schema *S, class W>
     (void)memset_s(vtable + 4, 2 * kSlots, 0, 2 * kSlots);
     Store32(table, kVtLen, w.swap);
     uint8_t *pos = table + 4;
-    auto place = [&](uint32_t i) __attribute__((always_inline)) {
+    auto place = [&](uint32_t i) SSH_MSG_DEF_INLINE_LAMBDA {
         Store16(vtable + 4 + 2 * i, static_cast<uint16_t>(pos - table), w.swap);
         pos += 4;
         return pos - 4;
     };
-    ForEachSlot<kSlots>([&](auto slot) __attribute__((always_inline)) {
+    ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr const Field &f = S->fields[decltype(slot)::value];
         if constexpr (f.kind == Kind::kScalar) {
             const uint32_t v = Member<uint32_t>(record, f.offset);
@@ -190,7 +190,7 @@ template <const Schema *S, class W>
         }
     });
     uint8_t *forward[kSlots] = {};  // each reserved forward offset; null when absent
-    ForEachSlot<kSlots>([&](auto slot) __attribute__((always_inline)) {
+    ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr size_t i = decltype(slot)::value;
         constexpr const Field &f = S->fields[i];
         uint32_t n;
@@ -205,7 +205,7 @@ template <const Schema *S, class W>
     });
     uint32_t tableLen = static_cast<uint32_t>(pos - table);  // the table's own data; nested tables are not counted
     w.next = pos;
-    ForEachSlot<kSlots>([&](auto slot) __attribute__((always_inline)) {
+    ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr size_t i = decltype(slot)::value;
         constexpr const Field &f = S->fields[i];
         if constexpr (IsReference(f.kind)) {
@@ -258,7 +258,7 @@ template <const Schema *E, class W>
 
 // The root writer once its arguments passed, for the flag's value.
 template <const Schema *S, bool kSwap>
-[[gnu::always_inline]] inline uint32_t WriteRoot(uint8_t *buf, const void *record, const uint32_t *lengths) {
+[[SSH_MSG_DEF_INLINE]] inline uint32_t WriteRoot(uint8_t *buf, const void *record, const uint32_t *lengths) {
     WriterAs<kSwap> w{buf + 4};
     Store32(buf, static_cast<uint32_t>(WriteTable<S>(w, record, lengths) - buf), kSwap);
     return static_cast<uint32_t>(w.next - buf);
@@ -269,7 +269,7 @@ template <const Schema *S, bool kSwap>
 // writes the whole message at the start of `buf`. Returns the bytes written,
 // or 0. It trusts its caller to have sized `buf` with that size computation.
 template <const Schema *S>
-[[gnu::always_inline]] inline uint32_t WriteMeasured(uint8_t *buf, uint32_t avail, const void *record,
+[[SSH_MSG_DEF_INLINE]] inline uint32_t WriteMeasured(uint8_t *buf, uint32_t avail, const void *record,
                                                      const uint32_t *lengths) {
     Context &ctx = *S->send;
     if (buf == nullptr || avail < 4 || record == nullptr) [[unlikely]] {
@@ -311,7 +311,7 @@ template <const Schema *S>
 inline constexpr uint32_t kImageSize = 4 + (4 + 4 * S->slotCount) + (4 + 2 * S->slotCount);
 
 template <const Schema *S>
-[[gnu::always_inline]] inline void WriteImage(uint8_t *b, const void *record, bool swap) {
+[[SSH_MSG_DEF_INLINE]] inline void WriteImage(uint8_t *b, const void *record, bool swap) {
     constexpr uint32_t kSlots = S->slotCount;
     constexpr uint32_t kTable = 4;
     constexpr uint32_t kVtable = kTable + 4 + 4 * kSlots;
@@ -319,7 +319,7 @@ template <const Schema *S>
     Store32(b + kTable, kTable - kVtable, swap);  // negative delta, modulo 2^32
     Store16(b + kVtable, 4 + 2 * kSlots, swap);
     Store16(b + kVtable + 2, 4 + 4 * kSlots, swap);
-    ForEachSlot<kSlots>([&](auto slot) __attribute__((always_inline)) {
+    ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr uint32_t i = decltype(slot)::value;
         Store32(b + kTable + 4 + 4 * i, Member<uint32_t>(record, S->fields[i].offset), swap);
         Store16(b + kVtable + 4 + 2 * i, 4 + 4 * i, swap);

@@ -9,6 +9,17 @@
 #include <type_traits>
 #include <utility>
 
+// Forced inlining makes each message's decode and encode one straight run of
+// code. Coverage builds leave inlining to the compiler, so that every check is
+// counted once per message instead of once for each place it is inlined into.
+#ifdef SSH_MSG_DEF_COVERAGE
+#define SSH_MSG_DEF_INLINE
+#define SSH_MSG_DEF_INLINE_LAMBDA
+#else
+#define SSH_MSG_DEF_INLINE gnu::always_inline
+#define SSH_MSG_DEF_INLINE_LAMBDA __attribute__((always_inline))
+#endif
+
 namespace ssh_msg_def::internal {
 
 template <size_t I>
@@ -18,15 +29,15 @@ using Slot = std::integral_constant<size_t, I>;
 // the per-slot functions the engines pass, so that a message's walk is one
 // straight run of code.
 template <size_t N, class F>
-[[gnu::always_inline]] inline void ForEachSlot(F &&f) {
-    [&]<size_t... I>(std::index_sequence<I...>) __attribute__((always_inline)) { (f(Slot<I>{}), ...); }
+[[SSH_MSG_DEF_INLINE]] inline void ForEachSlot(F &&f) {
+    [&]<size_t... I>(std::index_sequence<I...>) SSH_MSG_DEF_INLINE_LAMBDA { (f(Slot<I>{}), ...); }
     (std::make_index_sequence<N>{});
 }
 
 // Like ForEachSlot, stopping at the first slot for which f returns false.
 template <size_t N, class F>
-[[nodiscard, gnu::always_inline]] inline bool AllSlots(F &&f) {
-    return [&]<size_t... I>(std::index_sequence<I...>) __attribute__((always_inline)) { return (f(Slot<I>{}) && ...); }
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool AllSlots(F &&f) {
+    return [&]<size_t... I>(std::index_sequence<I...>) SSH_MSG_DEF_INLINE_LAMBDA { return (f(Slot<I>{}) && ...); }
     (std::make_index_sequence<N>{});
 }
 

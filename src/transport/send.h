@@ -64,7 +64,7 @@ uint32_t SendImages(uint32_t handle, const void *records, uint32_t count, uint64
     if (block == nullptr) return SSH_MSG_DEF_ERROR;
     auto *descs = reinterpret_cast<SshMsgDef_MsgDesc *>(block + images);
     // The flag is read once; each loop writes the images with its value fixed.
-    auto write = [&](auto swap) __attribute__((always_inline)) {
+    auto write = [&](auto swap) SSH_MSG_DEF_INLINE_LAMBDA {
         for (uint32_t i = 0; i < count; ++i) {
             uint8_t *image = block + static_cast<size_t>(i) * kImageSize<S>;
             WriteImage<S>(image, RecordAt<S>(records, i), decltype(swap)::value);
