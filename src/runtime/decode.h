@@ -17,6 +17,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <array>
+
 #include "schema.h"
 #include "securec.h"
 #include "walk.h"
@@ -315,12 +317,43 @@ template <const Schema *S, class In>
     });
 }
 
+// The field slots of an all-scalar table in its dense form (slot i holds
+// 4 + 4i), as the buffer holds them in byte order kSwap.
+template <const Schema *S, bool kSwap>
+inline constexpr auto kDenseSlots = [] {
+    std::array<uint16_t, S->slotCount> slots{};
+    for (uint16_t i = 0; i < S->slotCount; ++i) {
+        const auto v = static_cast<uint16_t>(4 + 4 * i);
+        slots[i] = kSwap ? __builtin_bswap16(v) : v;
+    }
+    return slots;
+}();
+
 template <const Schema *S, class In>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeFields(const In &in, const TableView &t, void *record,
                                                            const char *tag, const char *mallocFormat) {
     constexpr uint32_t kSlotBytes = 2 * S->slotCount;
     static_assert(kSlotBytes > 0);
     const uint8_t *slots = in.buf + t.vtable + 4;
+    if constexpr (AllScalars(*S) && !requires { in.observer; }) {
+        // The dense form, the one every writer gives a table whose fields are
+        // all non-zero (each list element, usually): one comparison settles the
+        // slots and one bound the scalars. Anything else, a failure included,
+        // takes the field-by-field walk below, which decides the same way.
+        constexpr auto &dense = kDenseSlots<S, In::swap>;
+        if (HasSlot(t, S->slotCount - 1) && memcmp(slots, dense.data(), sizeof dense) == 0 &&
+            Fits(t.table + 4, 4 * S->slotCount, in.len)) [[likely]] {
+            if constexpr (!In::swap && ScalarsPacked(*S)) {
+                memcpy(&Member<uint32_t>(record, S->fields[0].offset), in.buf + t.table + 4, 4 * S->slotCount);
+            } else {
+                ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
+                    constexpr uint32_t i = decltype(slot)::value;
+                    Member<uint32_t>(record, S->fields[i].offset) = Load32(in.buf + t.table + 4 + 4 * i, in.swap);
+                });
+            }
+            return true;
+        }
+    }
     if (HasSlot(t, S->slotCount - 1)) [[likely]] {
         return DecodeSlots<S>(in, t, slots, record, tag, mallocFormat);
     }

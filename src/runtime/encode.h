@@ -75,6 +75,13 @@ constexpr uint64_t MaxTableSize(const Schema &s) {
     return size;
 }
 
+// The non-zero values among n words.
+[[SSH_MSG_DEF_INLINE]] inline uint64_t NonZeroWords(const uint32_t *words, size_t n) {
+    uint64_t count = 0;
+    for (size_t i = 0; i < n; ++i) count += words[i] != 0;
+    return count;
+}
+
 // The lengths of a record's present strings, in the order in which both the
 // size computation and the writer meet them (slot order, depth first). The size
 // computation measures each string once and the writer reuses the figure, which
@@ -116,6 +123,12 @@ template <const Schema *S, Sizing kSizing = Sizing::kExact>
                 size += 8 + 4 * static_cast<uint64_t>(n);
                 if constexpr (kSizing == Sizing::kBound) {
                     size += n * MaxTableSize(*f.nested);
+                } else if constexpr (ScalarsOnly(*f.nested)) {
+                    // Elements that are nothing but their scalars: every table
+                    // has the same fixed part plus 4 bytes per non-zero word.
+                    constexpr uint32_t k = f.nested->slotCount;
+                    size += n * static_cast<uint64_t>(8 + 2 * k) +
+                            4 * NonZeroWords(reinterpret_cast<const uint32_t *>(elements), static_cast<size_t>(n) * k);
                 } else {
                     for (uint32_t i = 0; i < n; ++i) {
                         size += TableSize<f.nested>(elements + static_cast<size_t>(i) * f.nested->recordSize, lengths);
@@ -174,6 +187,25 @@ template <const Schema *S, class W>
     constexpr uint32_t kVtLen = 4 + 2 * kSlots;
     uint8_t *const vtable = w.next;
     uint8_t *const table = vtable + kVtLen;
+    if constexpr (AllScalars(*S)) {
+        // Every field non-zero (each list element, usually): the dense form,
+        // whose vtable is a constant, with no test per field.
+        const bool dense = [&]<size_t... I>(std::index_sequence<I...>) SSH_MSG_DEF_INLINE_LAMBDA {
+            return ((Member<uint32_t>(record, S->fields[I].offset) != 0) && ...);
+        }(std::make_index_sequence<kSlots>{});
+        if (dense) [[likely]] {
+            Store16(vtable, kVtLen, w.swap);
+            Store16(vtable + 2, 4 + 4 * kSlots, w.swap);
+            Store32(table, kVtLen, w.swap);
+            ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
+                constexpr uint32_t i = decltype(slot)::value;
+                Store16(vtable + 4 + 2 * i, 4 + 4 * i, w.swap);
+                Store32(table + 4 + 4 * i, Member<uint32_t>(record, S->fields[i].offset), w.swap);
+            });
+            w.next = table + 4 + 4 * kSlots;
+            return table;
+        }
+    }
     (void)memset_s(vtable + 4, 2 * kSlots, 0, 2 * kSlots);
     Store32(table, kVtLen, w.swap);
     uint8_t *pos = table + 4;

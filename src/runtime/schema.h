@@ -78,6 +78,31 @@ constexpr bool OwnsMemory(const Schema &s) {
     return false;
 }
 
+// True when every field is a 32-bit scalar. Such a table with every field
+// non-zero has a single layout, its dense form: vtable length 4 + 2k, table
+// length 4 + 4k and slot i holding 4 + 4i, for k fields.
+constexpr bool AllScalars(const Schema &s) {
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        if (s.fields[i].kind != Kind::kScalar) return false;
+    }
+    return true;
+}
+
+// True when an all-scalar record holds its fields one after another, as its
+// dense table does: the table's scalars then copy to the record in one piece.
+constexpr bool ScalarsPacked(const Schema &s) {
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        if (s.fields[i].offset != s.fields[0].offset + 4 * i) return false;
+    }
+    return AllScalars(s);
+}
+
+// True when a record is nothing but its scalars, packed from its start: an
+// array of such records is an array of 32-bit words, one per field.
+constexpr bool ScalarsOnly(const Schema &s) {
+    return ScalarsPacked(s) && s.fields[0].offset == 0 && s.recordSize == 4u * s.slotCount;
+}
+
 // True when the record itself (not a nested one) holds strings or arrays.
 constexpr bool OwnsMemoryDirectly(const Schema &s) {
     for (uint16_t i = 0; i < s.slotCount; ++i) {
