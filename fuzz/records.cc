@@ -126,6 +126,14 @@ void CheckSends(Source &src, const void *rec, Bytes encoding, const std::string 
     SMD_CHECK(
         smd::SendMsg<S>(7, pair.data(), 2, target) == SSH_MSG_DEF_ERROR && rec_count_kind(REC_SEND) == (fits ? 2 : 1),
         text);
+    // A single send whose buffer cannot be had sends nothing; the fixed image
+    // needs no buffer.
+    const size_t sent = rec_count_kind(REC_SEND);
+    rec_fail_alloc_at(static_cast<long>(rec_count_kind(REC_MEM_ALLOC)));
+    SMD_CHECK(smd::SendMsg<S>(7, rec, 1, target) == (S->fixedImage ? result : SSH_MSG_DEF_ERROR) &&
+                  rec_count_kind(REC_SEND) == sent + (S->fixedImage ? 1 : 0),
+              text);
+    rec_fail_alloc_at(-1);
     SMD_CHECK(rec_live_blocks() == 0 && rec_free_errors() == 0, text);
 }
 

@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, DecodeRuleTest, ::testing::ValuesIn(kRules), [](
 TEST_F(LibTest, GuardedNestedDecoderChecksItsOwnParameters) {
     SshsMsgDef_ForwardPort rec{3, 4};
     const uint8_t one = 0;
-    EXPECT_FALSE((smd::DecodeNested<&smd::kForwardPort>({nullptr, 12, false}, 4, &rec)));
+    EXPECT_FALSE((smd::DecodeNested<&smd::kForwardPort>({nullptr, 12, true}, 4, &rec)));
     EXPECT_FALSE((smd::DecodeNested<&smd::kFileTrans>({&one, 1, false}, 4, &rec)));
     EXPECT_EQ(Logs(), (Lines{std::string(kForward) + "Param invalid(null, 12, nonNull)",
                              "22 SshcMsgDef_FileTrans_unpack_non_root [ZIRKO]:Param invalid(nonNull, 1, nonNull)"}));

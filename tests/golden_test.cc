@@ -74,9 +74,10 @@ TEST_P(GoldenTest, PacksExactlyAndUnpacksBack) {
     EXPECT_EQ(g.codec->pack(in.get(), small.data(), &len), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(len, want.size() - 1);
     EXPECT_EQ(small, Bytes(len, 0xEE));
-    len = 100;  // a null buffer is refused by the writer, with its log line; a null record silently
+    len = 100;  // a null buffer is refused by the writer, with its log line; a null record or length silently
     EXPECT_EQ(g.codec->pack(in.get(), nullptr, &len), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(g.codec->pack(nullptr, small.data(), &len), SSH_MSG_DEF_ERROR);
+    EXPECT_EQ(g.codec->pack(in.get(), small.data(), nullptr), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(Logs(), Lines{"22 " + std::string(g.codec->name) + "_pack [ZIRKO]:Param invalid(null, 100, nonNull)"});
     EXPECT_EQ(len, 100u);
 
