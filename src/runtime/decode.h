@@ -163,15 +163,25 @@ template <class In>
     return false;
 }
 
+// The header word that the forward offset at field position P reaches (a
+// string's length, a vector's count): its position and value, once it is known
+// to lie inside the buffer.
+template <class In>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool ReadHeader(const In &in, uint32_t pos, Item item, uint32_t *at,
+                                                         uint32_t *value) {
+    if (!FollowOffset(in, pos, at) || !CheckWord(in, *at)) return false;
+    *value = Load32(in.buf + *at, in.swap);
+    Note(in, item, *at, *value);
+    return true;
+}
+
 // The string rule for field position P: the text's position and its length L,
 // once the length word and the L bytes are known to lie inside the buffer.
 template <class In>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckString(const In &in, uint32_t pos, uint32_t *text,
                                                           uint32_t *length) {
-    uint32_t at;
-    if (!FollowOffset(in, pos, &at) || !CheckWord(in, at)) return false;
-    const uint32_t len = Load32(in.buf + at, in.swap);
-    Note(in, Item::kLength, at, len);
+    uint32_t at, len;
+    if (!ReadHeader(in, pos, Item::kLength, &at, &len)) return false;
     if (len > in.len - at - 4) {
         Refuse(in, Rule::kPastEnd, at + 4, len);
         return false;
@@ -206,10 +216,8 @@ template <class In>
 template <class In>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckVector(const In &in, uint32_t pos, uint32_t *countPos,
                                                           uint32_t *count) {
-    uint32_t at;
-    if (!FollowOffset(in, pos, &at) || !CheckWord(in, at)) return false;
-    const uint32_t n = Load32(in.buf + at, in.swap);
-    Note(in, Item::kCount, at, n);
+    uint32_t at, n;
+    if (!ReadHeader(in, pos, Item::kCount, &at, &n)) return false;
     if (n > 0x3FFFFFFF) {
         Refuse(in, Rule::kCount, at, n);
         return false;
