@@ -107,6 +107,51 @@ TEST_F(LibTest, TableLengthWrapsAt16Bits) {
     SshsMsgDef_PortList_free__unpacked(&out);
 }
 
+// A record whose string lies in the output: `__pack` neither aborts nor writes
+// past its size. The string is measured once, so it keeps its measured room
+// even when the writer overwrites it before copying it; one the writer has not
+// reached by then is copied intact. Room: bytes 64 to 223 of the area.
+struct Aliasing {
+    int at, len;  // the string's first byte in the area, and its length
+    bool intact;
+};
+void PrintTo(const Aliasing &p, std::ostream *os) { *os << "string at " << p.at << ", length " << p.len; }
+
+class AliasingTest : public LibTest, public ::testing::WithParamInterface<Aliasing> {};
+
+TEST_P(AliasingTest, KeepsItsSize) {
+    const Aliasing &a = GetParam();
+    uint8_t area[256];
+    SshcMsgDef_FileTrans ft = {1, reinterpret_cast<char *>(area + a.at), nullptr, 2};
+    SshcMsgDef_SftpciMessage sm = {};
+    sm.fileTrans = ft;
+    SshsMsgDef_PortList pl = {nullptr, ft.field1, 2, gPorts};
+    for (const Sample &rec : {Sample{&kFileTrans, &ft}, Sample{&kSftpci, &sm}, Sample{&kPortList, &pl}}) {
+        memset(area, 'q', sizeof area);
+        memset(area + a.at, 's', a.len);
+        area[a.at + a.len] = 0;
+        const std::string want = rec.codec->describe(rec.record);
+        const Bytes apart = Pack(*rec.codec, rec.record);
+        const Bytes before(area, area + sizeof area);
+        uint32_t len = 160;
+        ASSERT_EQ(rec.codec->pack(rec.record, area + 64, &len), 0u) << rec.codec->name;
+        EXPECT_EQ(len, apart.size()) << rec.codec->name;
+        EXPECT_TRUE(std::equal(area, area + 64, before.begin()));
+        EXPECT_TRUE(std::equal(area + 64 + len, area + sizeof area, before.begin() + 64 + len));
+        Storage out;
+        rec.codec->unpack(area + 64, len, out.get());
+        if (a.intact) {
+            EXPECT_EQ(rec.codec->describe(out.get()), want);
+        }
+        rec.codec->release(out.get());
+    }
+    EXPECT_EQ(Logs(), Lines{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, AliasingTest,
+                         ::testing::Values(Aliasing{70, 5, false}, Aliasing{58, 8, false}, Aliasing{64, 1, false},
+                                           Aliasing{62, 2, true}, Aliasing{223, 3, true}, Aliasing{44, 20, true}));
+
 // Buffers the encoder never writes but the format allows.
 struct Accepted {
     const Codec *codec;

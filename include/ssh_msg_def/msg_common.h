@@ -60,7 +60,11 @@ typedef void (*SshMsgDef_ResourceCleanFn)(void);
  * uint32_t Ns_Msg__pack(const Ns_Msg *record, uint8_t *buffer, uint32_t *length);
  *   Writes the compact encoding. `*length` is the room in `buffer` on entry and
  *   the bytes written on success. Returns 0, or SSH_MSG_DEF_ERROR with nothing
- *   written and `*length` unchanged. Allocates nothing.
+ *   written and `*length` unchanged (a null record, buffer or length, or an
+ *   encoding larger than the room). Allocates nothing and never aborts. The
+ *   record itself must not lie in `buffer`; a string of it may: the encoding
+ *   then has its usual size and layout and 0 is returned, but a string the
+ *   writer overwrites before copying it holds unspecified bytes there.
  * uint32_t Ns_Msg__sendsingle(uint32_t handle, const Ns_Msg *record, uint64_t reserved, uint64_t target);
  * uint32_t Ns_Msg__sendbatch(uint32_t handle, const Ns_Msg *records, uint32_t count, uint64_t target);
  * uint32_t Ns_Msg__sendmsg(uint32_t handle, const Ns_Msg *records, uint32_t count);

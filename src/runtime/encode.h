@@ -4,18 +4,17 @@
 // forward offsets, out-of-line data in slot order, no padding anywhere. The
 // fixed all-scalar image used by ForwardPort's send path is written here too.
 //
-// Speed: the size computation measures each string once and hands the lengths
-// to the writer (StringLengths); a root writer reads the module's byte-order flag
-// once and runs the instantiation for its value; every nested writer is inlined
-// into the root writer, which writes through a pointer cursor straight into the
-// final buffer. `__pack` and the batch need the exact size only to refuse a
-// record that does not fit, so they first take an upper bound that costs nothing
-// per list element (Sizing::kBound) and compute the exact size only when the
-// bound does not settle the room check.
+// Speed: a record is measured once. The size computation measures each string
+// and hands the lengths to the writer (StringLengths); a root writer reads the
+// module's byte-order flag once and runs the instantiation for its value; every
+// nested writer is inlined into the root writer, which writes through a pointer
+// cursor straight into the final buffer. The element tables of a list are
+// sized apart from the rest of the record: `__pack` and the batch only need to
+// know that a record fits their room, and the largest size of a list's
+// elements settles that without reading them, except when the room is tight.
 #ifndef SSH_MSG_DEF_RUNTIME_ENCODE_H
 #define SSH_MSG_DEF_RUNTIME_ENCODE_H
 
-#include <assert.h>
 #include <stdint.h>
 #include <string.h>
 
@@ -91,14 +90,41 @@ struct StringLengths {
     uint32_t at[StringCount(*S) > 0 ? StringCount(*S) : 1];
 };
 
-// kExact: the size. kBound: the same with every vector element counted at its
-// largest size, so at least the size, and no element is read.
-enum class Sizing { kExact, kBound };
+// How a size computation counts the element tables of a list. kExact: their
+// bytes. kBound: every element at its largest size, so at least that, and no
+// element is read. kApart: not at all, for ElementTables to count afterwards.
+enum class Sizing { kExact, kBound, kApart };
 
-// Bytes of the nested form of a table: vtable, table and all it reaches. In 64
-// bits, so it cannot wrap for any record that fits in memory. Stores the length
-// of every present string at *lengths and advances it.
 template <const Schema *S, Sizing kSizing = Sizing::kExact>
+uint64_t TableSize(const void *record, uint32_t *&lengths);
+
+// Bytes of the element tables of one list of n elements.
+template <const Schema *E, Sizing kSizing>
+[[SSH_MSG_DEF_INLINE]] inline uint64_t ListTables(const uint8_t *elements, uint32_t n) {
+    static_assert(StringCount(*E) == 0 && !HasVector(*E));
+    if constexpr (kSizing == Sizing::kApart) {
+        return 0;
+    } else if constexpr (kSizing == Sizing::kBound) {
+        return n * MaxTableSize(*E);
+    } else if constexpr (ScalarsOnly(*E)) {
+        // Elements that are nothing but their scalars: every table has the same
+        // fixed part plus 4 bytes per non-zero word.
+        constexpr uint32_t k = E->slotCount;
+        return n * static_cast<uint64_t>(8 + 2 * k) +
+               4 * NonZeroWords(reinterpret_cast<const uint32_t *>(elements), static_cast<size_t>(n) * k);
+    } else {
+        uint64_t size = 0;
+        uint32_t *none = nullptr;  // the elements hold no strings
+        for (uint32_t i = 0; i < n; ++i) size += TableSize<E>(elements + static_cast<size_t>(i) * E->recordSize, none);
+        return size;
+    }
+}
+
+// Bytes of the nested form of a table: vtable, table and all it reaches, the
+// element tables of its lists counted as kSizing says. Stores the length of
+// every present string at *lengths and advances it. In 64 bits, so it cannot
+// wrap for any record that fits in memory.
+template <const Schema *S, Sizing kSizing>
 [[SSH_MSG_DEF_INLINE]] inline uint64_t TableSize(const void *record, uint32_t *&lengths) {
     uint64_t size = 8 + 2 * S->slotCount;
     ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
@@ -109,8 +135,8 @@ template <const Schema *S, Sizing kSizing = Sizing::kExact>
             if (const char *s = Member<const char *>(record, f.offset)) {
                 const size_t len = strlen(s);
                 size += len + 9;
-                // Truncated only for a string of 4 GiB or more, whose record the
-                // size check refuses before anything is written.
+                // Truncated only for a string of 4 GiB or more, whose record
+                // the size check refuses before anything is written.
                 *lengths++ = static_cast<uint32_t>(len);
             }
         } else if constexpr (f.kind == Kind::kTable) {
@@ -119,22 +145,27 @@ template <const Schema *S, Sizing kSizing = Sizing::kExact>
             uint32_t n;
             const uint8_t *elements;
             if (VectorPresent(record, f, &n, &elements)) {
-                static_assert(StringCount(*f.nested) == 0 && !HasVector(*f.nested));
                 size += 8 + 4 * static_cast<uint64_t>(n);
-                if constexpr (kSizing == Sizing::kBound) {
-                    size += n * MaxTableSize(*f.nested);
-                } else if constexpr (ScalarsOnly(*f.nested)) {
-                    // Elements that are nothing but their scalars: every table
-                    // has the same fixed part plus 4 bytes per non-zero word.
-                    constexpr uint32_t k = f.nested->slotCount;
-                    size += n * static_cast<uint64_t>(8 + 2 * k) +
-                            4 * NonZeroWords(reinterpret_cast<const uint32_t *>(elements), static_cast<size_t>(n) * k);
-                } else {
-                    for (uint32_t i = 0; i < n; ++i) {
-                        size += TableSize<f.nested>(elements + static_cast<size_t>(i) * f.nested->recordSize, lengths);
-                    }
-                }
+                size += ListTables<f.nested, kSizing>(elements, n);
             }
+        }
+    });
+    return size;
+}
+
+// Bytes of the element tables of every list that the record holds, itself or
+// in a nested table: what a kApart size computation left out.
+template <const Schema *S, Sizing kSizing>
+[[SSH_MSG_DEF_INLINE]] inline uint64_t ElementTables(const void *record) {
+    uint64_t size = 0;
+    ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
+        constexpr const Field &f = S->fields[decltype(slot)::value];
+        if constexpr (f.kind == Kind::kTable && HasVector(*f.nested)) {
+            size += ElementTables<f.nested, kSizing>(&Member<char>(record, f.offset));
+        } else if constexpr (f.kind == Kind::kVector) {
+            uint32_t n;
+            const uint8_t *elements;
+            if (VectorPresent(record, f, &n, &elements)) size += ListTables<f.nested, kSizing>(elements, n);
         }
     });
     return size;
@@ -148,17 +179,16 @@ template <const Schema *S>
     return size > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(size);
 }
 
-// Whether the root encoding of a non-null record fits in `room` bytes: the
-// bound first, the exact size only when the bound exceeds the room. Leaves the
-// record's string lengths in `lengths` for the writer.
+// Whether the root encoding of a non-null record fits in `room` bytes,
+// storing its string lengths for the writer from `lengths` on. The record is
+// measured once: the elements of its lists are read only when their largest
+// size would not fit.
 template <const Schema *S>
-[[SSH_MSG_DEF_INLINE]] inline bool FitsIn(const void *record, uint32_t room, uint32_t *lengths) {
-    uint32_t *next = lengths;
-    uint64_t size = 4 + TableSize<S, Sizing::kBound>(record, next);
+[[SSH_MSG_DEF_INLINE]] inline bool FitsIn(const void *record, uint32_t room, uint32_t *&lengths) {
+    const uint64_t size = 4 + TableSize<S, Sizing::kApart>(record, lengths);
     if constexpr (HasVector(*S)) {
-        if (size > room) {
-            next = lengths;  // measured again, into the same places
-            size = 4 + TableSize<S>(record, next);
+        if (size + ElementTables<S, Sizing::kBound>(record) > room) {
+            return size + ElementTables<S, Sizing::kExact>(record) <= room;
         }
     }
     return size <= room;
@@ -192,7 +222,8 @@ template <const Schema *S, class W>
         // whose vtable is a constant, with no test per field.
         const bool dense = [&]<size_t... I>(std::index_sequence<I...>) SSH_MSG_DEF_INLINE_LAMBDA {
             return ((Member<uint32_t>(record, S->fields[I].offset) != 0) && ...);
-        }(std::make_index_sequence<kSlots>{});
+        }
+        (std::make_index_sequence<kSlots>{});
         if (dense) [[likely]] {
             Store16(vtable, kVtLen, w.swap);
             Store16(vtable + 2, 4 + 4 * kSlots, w.swap);
@@ -249,6 +280,9 @@ template <const Schema *S, class W>
                 uint8_t *const text = w.next;
                 Store32(at, static_cast<uint32_t>(text - at), w.swap);
                 Store32(text, len, w.swap);
+                // The length is the measured one, so a string that changed
+                // since (one lying in the output, overwritten before it is
+                // copied) still takes exactly the room the size computation gave it.
                 if (len > 0) (void)memcpy_sOptAsm(text + 4, len, s, len);
                 text[4 + len] = 0;
                 w.next = text + len + 5;
@@ -313,26 +347,18 @@ template <const Schema *S>
     return WriteRoot<S, false>(buf, record, lengths);
 }
 
-// Root writer: checks its arguments (logging under the pack tag), then writes
-// the whole message at the start of `buf`. Returns the bytes written, or 0. It
-// trusts its caller to have sized `buf` with RootSize.
-template <const Schema *S>
-uint32_t RootWrite(uint8_t *buf, uint32_t avail, const void *record) {
-    StringLengths<S> lengths;
-    if (record != nullptr) (void)MeasureRoot<S>(record, lengths.at);
-    return WriteMeasured<S>(buf, avail, record, lengths.at);
-}
-
 // `__pack`: 0 with *length set to the bytes written, or SSH_MSG_DEF_ERROR with
-// nothing written and *length unchanged.
+// nothing written and *length unchanged. Each string is measured once, so one
+// that lies in the output and is overwritten before it is copied still gets
+// exactly its measured room: the encoding keeps its size and layout.
 template <const Schema *S>
 uint32_t Pack(const void *record, uint8_t *buf, uint32_t *length) {
     if (record == nullptr || length == nullptr) return SSH_MSG_DEF_ERROR;
     StringLengths<S> lengths;
-    if (!FitsIn<S>(record, *length, lengths.at)) return SSH_MSG_DEF_ERROR;
+    uint32_t *next = lengths.at;
+    if (!FitsIn<S>(record, *length, next)) return SSH_MSG_DEF_ERROR;
     const uint32_t written = WriteMeasured<S>(buf, *length, record, lengths.at);
     if (written == 0) return SSH_MSG_DEF_ERROR;
-    assert(written == RootSize<S>(record));
     *length = written;
     return 0;
 }
