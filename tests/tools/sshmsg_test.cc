@@ -114,6 +114,7 @@ TEST(Sshmsg, FailedWrites) {
         {"$T --help >/dev/full", 2, "", kFull},
         {"echo " PORT_LIST_HEX " | $T decode PortList --hex >/dev/full", 2, "", kFull},
         {"echo '" PORT_LIST_JSON "' | $T encode PortList >/dev/full", 2, "", kFull},
+        {R"(printf '{"field1":"%s"}' $(printf %8192s | tr ' ' a) | $T encode FileTrans >/dev/full)", 2, "", kFull},
         {"{ (sleep 0.2; $T list; echo $? >&3) | true; } 3>&1", 0, "141\n", ""},
         {"{ (trap '' PIPE; sleep 0.2; $T list; echo $? >&3) | true; } 3>&1", 0, "2\n",
          "sshmsg: cannot write standard output: Broken pipe\n"},
@@ -185,6 +186,10 @@ TEST(Sshmsg, HexForms) {
          "standard input: offset 9 (line 2, column 5): '\\x01' is not a hex digit\n"},
         {"echo '04000 0x0000'" + decode, 2, "", "offset 4 (line 1, column 5): an odd number of hex digits ends here"},
         {"echo '{0x04, 0x00'" + decode, 2, "", "offset 0 (line 1, column 1): '{' is never closed"},
+        {"echo 'uint8_t m[] = 0x04'" + decode, 2, "", "offset 0 (line 1, column 1): 'u' is not a hex digit"},
+        {"echo '0400 /* 0000'" + decode, 2, "", "offset 5 (line 1, column 6): '/*' is never closed"},
+        {"echo '0x04 0x 00'" + decode, 2, "", "offset 5 (line 1, column 6): '0x' without digits"},
+        {"echo '00000000  04 00  |..|\n*'" + decode, 2, "", "no offset line after '*'"},
         {"echo '00000000: 0400 0000\n00000008: 0800'" + decode, 2, "",
          "offset 20 (line 2, column 1): the offset column says 0x8 where 0x4 follows the lines before"},
     });
