@@ -18,6 +18,14 @@
  * buffer reaches the subscriber as the record the decoder left (all 0 and null
  * when it failed before filling anything); the library's log line says why.
  *
+ * Verdict: the host tells the subscriber whether the buffer was accepted, in
+ * VornHost_Delivery.accepted. It judges the buffer with the library's own
+ * decoder for the descriptor's identifier (compiled into libvorn_host.so, run
+ * apart from the registered pair: it logs nothing and takes its memory from
+ * malloc, never from the OS layer), whichever pair is registered for it. For
+ * an identifier that the library does not define there is no decoder to judge
+ * with, and accepted is 0.
+ *
  * Thread-safe: the tables are guarded by a mutex that is never held while a
  * decoder, release function, subscriber or clean function runs. */
 #ifndef SSH_MSG_DEF_VORN_HOST_H
@@ -52,6 +60,7 @@ typedef struct VornHost_Delivery {
     uint32_t length;       /* its length */
     const void *record;    /* the decoded record; released after the subscriber returns */
     uint32_t recordSize;   /* what the decoder returned */
+    uint32_t accepted;     /* 1 when the library's decoder accepted the buffer, else 0 */
 } VornHost_Delivery;
 
 typedef void (*VornHost_SubscriberFn)(const VornHost_Delivery *delivery, void *user);

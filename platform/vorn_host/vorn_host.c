@@ -1,11 +1,14 @@
 /* The host messaging framework: a registry of decode/release pairs and clean
- * functions, and synchronous in-process delivery of sent descriptors. */
+ * functions, and synchronous in-process delivery of sent descriptors, each
+ * judged by the library's own decoder (judge.cc) for its subscriber. */
 #include "ssh_msg_def/vorn_host.h"
 
 #include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include "judge.h"
 
 typedef struct Pair {
     uint32_t msgId;
@@ -91,8 +94,9 @@ static uint32_t deliver(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_
             abort();
         }
         if (subscriber != NULL) {
-            const VornHost_Delivery d = {descs[i].msgId,  handle,          target, i,   count,
-                                         descs[i].buffer, descs[i].length, record, size};
+            const uint32_t accepted = vorn_host_judge(descs[i].msgId, descs[i].buffer, descs[i].length) == 1;
+            const VornHost_Delivery d = {descs[i].msgId,  handle,          target, i,    count,
+                                         descs[i].buffer, descs[i].length, record, size, accepted};
             subscriber(&d, user);
         }
         if (pair.release != NULL) pair.release(record);

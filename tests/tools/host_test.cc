@@ -1,7 +1,11 @@
 // The host framework's delivery: routing by identifier, replacement on a second
 // registration, order, handle and target passed through, release after each
-// delivery, and an unknown identifier stopping the whole call.
+// delivery, an unknown identifier stopping the whole call, the library's
+// verdict on each buffer; and a libvorn_host.so that needs the C library only
+// and exports the framework's names only.
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -75,6 +79,57 @@ TEST(VornHost, DeliversEachDescriptorInOrderToItsPair) {
     }
     EXPECT_EQ(VORN_SendMsg(7, nullptr, 1), VORN_HOST_INVALID);
     VornHost_Reset();
+}
+
+// The verdict comes from the library's decoder for the identifier, whatever
+// pair is registered for it.
+TEST(VornHost, TellsWhetherTheLibrarysDecoderAcceptsEachBuffer) {
+    const std::string portList =
+        "0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000100000001c0000000800080004000000080"
+        "000000500000008000c0004000800080000000700000009000000";
+    const struct {
+        const char *name;
+        uint32_t msgId;
+        std::string hex;
+        uint32_t accepted;
+    } cases[] = {
+        {"PortList", 0x71670B77, portList, 1},
+        {"PortList, root offset 0xff", 0x71670B77, "ff" + portList.substr(2), 0},
+        {"PortList, cut short", 0x71670B77, portList.substr(0, 80), 0},
+        {"ForwardPort image", 0xC27650FA, "04000000f4ffffff901f00005000000008000c0004000800", 1},
+        {"an identifier the library does not define", 1, portList, 0},
+    };
+    VornHost_Reset();
+    std::vector<uint32_t> verdicts;
+    VornHost_Subscribe(
+        [](const VornHost_Delivery *d, void *v) { static_cast<std::vector<uint32_t> *>(v)->push_back(d->accepted); },
+        &verdicts);
+    for (const auto &c : cases) {
+        ASSERT_EQ(VORN_RegIDLFuncHook(c.msgId, &Unpack<'A'>, &Release<'A'>), 0u);
+        std::vector<uint8_t> bytes;
+        for (size_t i = 0; i + 1 < c.hex.size(); i += 2) bytes.push_back(std::stoi(c.hex.substr(i, 2), nullptr, 16));
+        const SshMsgDef_MsgDesc desc{bytes.data(), c.msgId, static_cast<uint32_t>(bytes.size())};
+        verdicts.clear();
+        EXPECT_EQ(VORN_SendMsg(1, &desc, 1), VORN_HOST_OK) << c.name;
+        EXPECT_EQ(verdicts, std::vector<uint32_t>{c.accepted}) << c.name;
+    }
+    VornHost_Reset();
+}
+
+// The judging decoder is inside the library file, hidden, built without the
+// C++ runtime.
+TEST(VornHost, NeedsTheCLibraryOnlyAndExportsTheFrameworkOnly) {
+    const std::string lib = VORN_HOST_LIB;
+    const std::string check =
+        "readelf -d " + lib + " | grep NEEDED | grep -v 'libc\\.so'; readelf --dyn-syms -W " + lib +
+        " | awk '$1 ~ /^[0-9]+:$/ && $7 != \"UND\" && $5 != \"LOCAL\" && $8 !~ /^(VORN_|VornHost_)/ || "
+        "$7 == \"UND\" && $8 ~ /^(_Z|__cxa_|__gxx_)/ && $8 !~ /^__cxa_finalize/'";
+    FILE *out = popen(check.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string found;
+    for (int c; (c = fgetc(out)) != EOF;) found += static_cast<char>(c);
+    EXPECT_EQ(pclose(out), 0);
+    EXPECT_EQ(found, "");
 }
 
 }  // namespace

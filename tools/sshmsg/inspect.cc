@@ -1,6 +1,7 @@
 #include "inspect.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
 
@@ -32,8 +33,8 @@ std::string Quoted(const uint8_t *text, uint32_t len) {
 
 }  // namespace
 
-void Collector::Add(uint32_t pos, uint32_t size, std::string meaning) {
-    out_->lines.push_back({pos, size, std::move(meaning)});
+void Collector::Add(uint32_t pos, uint32_t size, std::string meaning, bool text) {
+    out_->lines.push_back({pos, size, std::move(meaning), text});
 }
 
 void Collector::Item(smd::Item item, uint32_t pos, uint32_t value, const char *name) {
@@ -59,7 +60,15 @@ void Collector::Item(smd::Item item, uint32_t pos, uint32_t value, const char *n
         case smd::Item::kScalar: Add(pos, 4, Format("%s = %u", name, value)); break;
         case smd::Item::kOffset: Add(pos, 4, Format("%s: forward offset %u, to %u", f, value - pos, value)); break;
         case smd::Item::kLength: Add(pos, 4, Format("%s: string length %u", f, value)); break;
-        case smd::Item::kText: Add(pos, value, field_ + ": " + Quoted(buf_ + pos, value)); break;
+        case smd::Item::kText:
+            Add(pos, value, field_ + ": " + Quoted(buf_ + pos, value), true);
+            if (const void *nul = memchr(buf_ + pos, 0, value)) {
+                const auto at = static_cast<uint32_t>(static_cast<const uint8_t *>(nul) - buf_);
+                out_->nulBytes.push_back(Format("%s.%s: the %u-byte string at %u holds a NUL at %u; the record keeps ",
+                                                table_.c_str(), f, value, pos, at) +
+                                         Quoted(buf_ + pos, at - pos));
+            }
+            break;
         case smd::Item::kCount:
             list_ = field_;
             count_ = pos;
@@ -99,6 +108,22 @@ void Collector::Refuse(smd::Rule rule, uint32_t pos, uint32_t value) {
         case smd::Rule::kCount: out_->refusal = where + Format("count %u at %u is above 0x3FFFFFFF", value, pos); break;
         case smd::Rule::kNoMemory: out_->refusal = where + Format("allocation of %u bytes failed", value); break;
     }
+}
+
+std::vector<std::string> Warnings(const Layout &layout, const uint8_t *buf, uint32_t len) {
+    if (!layout.refusal.empty()) return {};
+    std::vector<std::string> out = layout.nulBytes;
+    uint32_t end = 0;
+    bool text = false;
+    for (const auto &l : layout.lines) {
+        if (l.pos + l.size >= end) end = l.pos + l.size, text = l.text;
+    }
+    if (text && end < len && buf[end] == 0) ++end;
+    if (end < len) {
+        out.push_back(Format("%u byte%s at %u after the message's data %s never read by the decoder", len - end,
+                             len - end == 1 ? "" : "s", end, len - end == 1 ? "is" : "are"));
+    }
+    return out;
 }
 
 std::string FormatLayout(const Layout &layout, const uint8_t *buf, uint32_t len) {

@@ -19,9 +19,11 @@ struct Layout {
     struct Line {
         uint32_t pos, size;
         std::string meaning;
+        bool text = false;  // a string's bytes
     };
-    std::vector<Line> lines;  // in the order the decoder read them
-    std::string refusal;      // empty when the buffer was accepted
+    std::vector<Line> lines;            // in the order the decoder read them
+    std::string refusal;                // empty when the buffer was accepted
+    std::vector<std::string> nulBytes;  // strings whose bytes hold a NUL
 };
 
 // The decoder's observer: turns what it is told into lines of a Layout.
@@ -32,7 +34,7 @@ class Collector {
     void Refuse(smd::Rule rule, uint32_t pos, uint32_t value);
 
   private:
-    void Add(uint32_t pos, uint32_t size, std::string meaning);
+    void Add(uint32_t pos, uint32_t size, std::string meaning, bool text = false);
 
     const uint8_t *buf_;
     uint32_t len_;
@@ -42,6 +44,11 @@ class Collector {
     std::string list_;    // the member of the last list
     uint32_t count_ = 0;  // position of its count
 };
+
+// What an accepted buffer holds that its record does not show: strings cut
+// short by a NUL among their bytes, and bytes after the message's data that the
+// decoder never read (the NUL the writer puts after the last string aside).
+std::vector<std::string> Warnings(const Layout &layout, const uint8_t *buf, uint32_t len);
 
 // Prints the layout: offset, bytes and meaning, one line per item in buffer
 // order, unread bytes included, then whether the buffer was accepted.

@@ -1,20 +1,36 @@
 // sshmsg: the library's messages on the command line. Lists the messages,
 // encodes a record given as JSON, decodes a buffer into JSON (saying which rule
-// refused it, where), annotates a buffer item by item, and sends records through
+// refused it, where, and what the record does not show), annotates a buffer
+// item by item, tells which decoders accept a buffer, and sends records through
 // the host messaging framework, printing what its subscriber received.
 //
+// Every library call (pack, unpack, release, send, registration) goes to the
+// installed libssh_msg_def.so; only the annotated layout and the verdict with
+// its reason come from the library's decoder run with an observer (observe.h),
+// which logs nothing and keeps out of the OS layer's counters.
+//
 // Exit status: 0 success; 1 the library refused (a rejected buffer, a refused
-// record, a send or registration that did not return 0); 2 a usage or input
-// error (unknown message, unreadable file, bad JSON or hex).
+// record, a send or registration that did not return 0, no decoder accepting a
+// buffer) or --strict found a warning; 2 a usage, input or output error
+// (unknown message, bad option, unreadable or oversized input, bad JSON or
+// hex, a failed write to standard output), always as one line on stderr.
 #include <errno.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "input.h"
+#include "inspect.h"
 #include "messages.h"
 #include "record_json.h"
 #include "ssh_msg_def/ssh_msg_def.h"
@@ -24,37 +40,75 @@
 namespace sshmsg {
 namespace {
 
-// The library said no; everything else thrown is a usage or input error.
+// The library said no (or --strict did); everything else thrown is a usage or
+// input error.
 struct Refused : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// The encoding area of a batch (msg_common.h): the batch is refused when its
+// encodings do not fit in it.
+constexpr uint32_t kBatchArea = 65536;
+
+// The first failed write to standard output, reported when it is closed.
+int gWriteError = 0;
+
+void NoteWriteError() {
+    if (gWriteError == 0) gWriteError = errno != 0 ? errno : EIO;
+}
+
+// Everything written to standard output goes through here or WriteOut.
+[[gnu::format(printf, 1, 2)]] void Print(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    if (vprintf(format, args) < 0) NoteWriteError();
+    va_end(args);
+}
+
+// Every line the tool writes to standard error: escaped, so that no byte of
+// the input or the arguments reaches the terminal raw.
+void Say(const std::string &line) { fprintf(stderr, "sshmsg: %s\n", Escape(line).c_str()); }
 
 const Message &Need(const std::string &key) {
     if (const Message *m = FindMessage(key)) return *m;
     throw std::runtime_error("unknown message '" + key + "' (see 'sshmsg list')");
 }
 
-std::string ReadAll(const std::string &file) {
-    FILE *in = file == "-" ? stdin : fopen(file.c_str(), "rb");
-    if (in == nullptr) throw std::runtime_error("cannot open " + file + ": " + strerror(errno));
-    std::string data;
-    char chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, in)) > 0) data.append(chunk, n);
-    const bool failed = ferror(in);
-    if (in != stdin) fclose(in);
-    if (failed) throw std::runtime_error("cannot read " + file);
-    return data;
+Json ParseJson(const std::string &file) {
+    const std::string text = ReadJsonText(file);
+    try {
+        return Json::parse(text);
+    } catch (const Json::parse_error &e) {
+        // "[json.exception.parse_error.101] parse error at line 1, column 5: syntax error ..." becomes
+        // "offset 4 (line 1, column 5): syntax error ...", as hex text errors read.
+        std::string what = e.what();
+        if (const size_t at = what.find(" at line "); at != std::string::npos) what.erase(0, at + 4);
+        if (const size_t at = what.find(": "); at != std::string::npos) what.insert(at, ")").insert(0, "(");
+        throw std::runtime_error(InputName(file) + ": offset " + std::to_string(e.byte > 0 ? e.byte - 1 : 0) + " " +
+                                 what);
+    }
 }
 
-Json ParseJson(const std::string &file) {
-    try {
-        return Json::parse(ReadAll(file));
-    } catch (const Json::exception &e) {
-        std::string what = e.what();  // "[json.exception.parse_error.101] parse error at ..."
-        if (const size_t at = what.find("] "); at != std::string::npos) what.erase(0, at + 2);
-        throw std::runtime_error((file == "-" ? "standard input" : file) + ": " + what);
+// A numeric option: decimal, or hex after 0x; no sign, no blanks; lo to hi.
+uint64_t ParseNumber(const std::string &name, const std::string &text, uint64_t lo, uint64_t hi) {
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const std::string_view digits = std::string_view(text).substr(hex ? 2 : 0);
+    uint64_t v = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, hex ? 16 : 10);
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || v < lo || v > hi) {
+        throw CLI::ValidationError(
+            name, "'" + text + "' is not a number from " + std::to_string(lo) + " to " + std::to_string(hi));
     }
+    return v;
+}
+
+template <class T>
+void AddNumber(CLI::App *app, const std::string &name, T &value, uint64_t lo, uint64_t hi, const std::string &help) {
+    app->add_option_function<std::string>(
+           name,
+           [&value, name, lo, hi](const std::string &text) { value = static_cast<T>(ParseNumber(name, text, lo, hi)); },
+           help)
+        ->type_name("N");
 }
 
 std::string Hex32(uint32_t v) {
@@ -80,23 +134,34 @@ std::string Fields(const smd::Schema &s) {
 }
 
 int List() {
-    printf("%-28s %-10s %4s  %s\n", "MESSAGE", "ID", "SIZE", "MEMBERS (slot order)");
+    Print("%-28s %-10s %4s  %s\n", "MESSAGE", "ID", "SIZE", "MEMBERS (slot order)");
     for (const Message &m : Messages()) {
         std::string fields = Fields(*m.schema);
         if (m.image) fields += " (sent as a " + std::to_string(m.imageSize) + "-byte fixed image)";
-        printf("%-28s %-10s %4u  %s\n", std::string(m.Name()).c_str(), Hex32(m.schema->msgId).c_str(),
-               m.schema->recordSize, fields.c_str());
+        Print("%-28s %-10s %4u  %s\n", std::string(m.Name()).c_str(), Hex32(m.schema->msgId).c_str(),
+              m.schema->recordSize, fields.c_str());
     }
     return 0;
 }
 
 void WriteOut(const std::string &bytes, bool hex) {
     if (hex) {
-        printf("%s\n", ToHex(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()).c_str());
+        Print("%s\n", ToHex(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()).c_str());
         return;
     }
     if (isatty(STDOUT_FILENO)) throw std::runtime_error("refusing to write binary to a terminal (use --hex)");
-    if (fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) throw std::runtime_error("write failed");
+    if (fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) NoteWriteError();
+}
+
+// The record's compact encoding, from the library's __pack in a room that
+// doubles until the record fits (__pack writes nothing when it does not).
+std::string Pack(const Message &m, const void *record) {
+    for (uint64_t room = 65536;; room = std::min<uint64_t>(2 * room, 0xFFFFFFFF)) {
+        const std::unique_ptr<uint8_t[]> buf(new uint8_t[room]);
+        auto len = static_cast<uint32_t>(room);
+        if (m.pack(record, buf.get(), &len) == 0) return std::string(reinterpret_cast<const char *>(buf.get()), len);
+        if (room == 0xFFFFFFFF) throw Refused(std::string(m.Name()) + "__pack refused the record");
+    }
 }
 
 int Encode(const std::string &key, const std::string &file, bool hex, bool image) {
@@ -111,45 +176,89 @@ int Encode(const std::string &key, const std::string &file, bool hex, bool image
         out.resize(m.imageSize);
         m.image(record.at(0), reinterpret_cast<uint8_t *>(out.data()));
     } else {
-        // Every byte of JSON input encodes to at most a few bytes of output.
-        const uint64_t room = std::min<uint64_t>(8 * j.dump().size() + 65536, 0xFFFFFFFFu);
-        out.resize(room);
-        uint32_t len = static_cast<uint32_t>(room);
-        if (m.pack(record.at(0), reinterpret_cast<uint8_t *>(out.data()), &len) != 0) {
-            throw Refused(std::string(m.Name()) + "__pack refused the record");
-        }
-        out.resize(len);
+        out = Pack(m, record.at(0));
     }
     WriteOut(out, hex);
     return 0;
 }
 
-int Decode(const std::string &key, const std::string &file, bool hex, bool compact) {
-    const Message &m = Need(key);
-    std::string data = ReadAll(file);
-    if (hex) data = FromHex(data);
-    if (data.size() > 0x7FFFFFFF) throw std::runtime_error("buffer larger than 2 GiB");
+// The library's decode of the buffer as JSON, or nothing when the observed
+// decode refuses it; `layout` then holds the reason, else what the warnings
+// are drawn from.
+std::optional<Json> Decoded(const Message &m, const Buffer &data, Layout &layout) {
+    Collector collector(data.data(), data.size(), &layout);
+    if (!m.inspect(data.data(), data.size(), collector)) return std::nullopt;
     Records record(m.schema->recordSize, 1);
-    const auto *buf = reinterpret_cast<const uint8_t *>(data.data());
+    m.unpack(data.data(), data.size(), record.at(0));
+    Json j = ToJson(*m.schema, record.at(0));
+    m.release(record.at(0));
+    return j;
+}
+
+int Decode(const std::string &key, const std::string &file, bool hex, const Cut &cut, bool compact, bool strict) {
+    const Message &m = Need(key);
+    const Buffer data = ReadBuffer(file, hex, cut);
     Layout layout;
-    Collector collector(buf, static_cast<uint32_t>(data.size()), &layout);
-    if (!m.inspect(buf, static_cast<uint32_t>(data.size()), record.at(0), collector)) {
-        // The library's own log line, if it wrote one, is already on stderr.
+    const std::optional<Json> j = Decoded(m, data, layout);
+    if (!j) {
+        // The library's own log line first, when it writes one.
+        Records record(m.schema->recordSize, 1);
+        m.unpack(data.data(), data.size(), record.at(0));
+        m.release(record.at(0));
         throw Refused(std::string(m.Name()) + " rejected the buffer (" + std::to_string(data.size()) +
                       " bytes): " + layout.refusal);
     }
-    const Json j = ToJson(*m.schema, record.at(0));
-    m.release(record.at(0));
-    printf("%s\n", (compact ? j.dump() : Pretty(j)).c_str());
+    const std::vector<std::string> warnings = Warnings(layout, data.data(), data.size());
+    for (const std::string &w : warnings) Say((strict ? "error: " : "warning: ") + w);
+    if (strict && !warnings.empty()) return 1;
+    Print("%s\n", (compact ? j->dump() : Pretty(*j)).c_str());
+    return 0;
+}
+
+// The buffer's layout as the decoder reads it; exits 1 when it was rejected.
+int Dump(const std::string &key, const std::string &file, bool hex, const Cut &cut) {
+    const Message &m = Need(key);
+    const Buffer data = ReadBuffer(file, hex, cut);
+    Layout layout;
+    Collector collector(data.data(), data.size(), &layout);
+    const bool ok = m.inspect(data.data(), data.size(), collector);
+    Print("%s, %u bytes\n%s", std::string(m.Name()).c_str(), data.size(),
+          FormatLayout(layout, data.data(), data.size()).c_str());
+    return ok ? 0 : 1;
+}
+
+// Every decoder that accepts the buffer, with its record and warnings; the
+// readings without a warning, the likelier ones, first.
+int Identify(const std::string &file, bool hex, const Cut &cut) {
+    const Buffer data = ReadBuffer(file, hex, cut);
+    struct Reading {
+        const Message *m;
+        Json record;
+        std::vector<std::string> warnings;
+    };
+    std::vector<Reading> readings;
+    for (const Message &m : Messages()) {
+        Layout layout;
+        if (std::optional<Json> j = Decoded(m, data, layout)) {
+            readings.push_back({&m, std::move(*j), Warnings(layout, data.data(), data.size())});
+        }
+    }
+    if (readings.empty()) throw Refused("no decoder accepts the buffer (" + std::to_string(data.size()) + " bytes)");
+    std::stable_partition(readings.begin(), readings.end(), [](const Reading &r) { return r.warnings.empty(); });
+    for (const Reading &r : readings) {
+        Print("%s %s: %s\n", std::string(r.m->Name()).c_str(), Hex32(r.m->schema->msgId).c_str(),
+              r.record.dump().c_str());
+        for (const std::string &w : r.warnings) Print("    warning: %s\n", Escape(w).c_str());
+    }
     return 0;
 }
 
 void OnDelivery(const VornHost_Delivery *d, void *) {
     const Message *m = FindMessage(d->msgId);
     const std::string what = m ? ToJson(*m->schema, d->record).dump() : "(no schema)";
-    printf("recv %u/%u: %s %s handle %u target %llu, %u bytes: %s\n", d->index + 1, d->count,
-           m ? std::string(m->Name()).c_str() : "?", Hex32(d->msgId).c_str(), d->handle,
-           static_cast<unsigned long long>(d->target), d->length, what.c_str());
+    Print("recv %u/%u: %s %s handle %u target %llu, %s, %u bytes: %s\n", d->index + 1, d->count,
+          m ? std::string(m->Name()).c_str() : "?", Hex32(d->msgId).c_str(), d->handle,
+          static_cast<unsigned long long>(d->target), d->accepted ? "accepted" : "rejected", d->length, what.c_str());
 }
 
 void Register() {
@@ -165,8 +274,30 @@ void Register() {
         const Message *m = FindMessage(ids[i]);
         names += std::string(i ? " " : "") + (m ? std::string(m->ShortName()) : Hex32(ids[i]));
     }
-    printf("host: %u decode/release pairs registered (%s), %u resource clean functions\n", n, names.c_str(),
-           VornHost_CleanCount());
+    Print("host: %u decode/release pairs registered (%s), %u resource clean functions\n", n, names.c_str(),
+          VornHost_CleanCount());
+}
+
+// Why the library refused a send before calling the framework, from the
+// records' sizes: a batch whose encodings outgrow the area, or else a send
+// buffer it could not have.
+std::string WhyRefused(const Message &m, Records &records, uint32_t n) {
+    if (n > 1 && m.image == nullptr) {
+        uint32_t used = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const auto size = static_cast<uint32_t>(Pack(m, records.at(i)).size());
+            if (size > kBatchArea - used) {
+                return "record " + std::to_string(i + 1) + " of " + std::to_string(n) + " (" + std::to_string(size) +
+                       " bytes) no longer fit the " + std::to_string(kBatchArea) + "-byte encoding area: the " +
+                       std::to_string(i) + (i == 1 ? " record" : " records") + " before it took " +
+                       std::to_string(used) + " bytes";
+            }
+            used += size;
+        }
+    } else if (n == 1 && m.image == nullptr) {
+        (void)Pack(m, records.at(0));  // refused when the encoding does not fit 32 bits
+    }
+    return "no send buffer could be allocated";
 }
 
 int Send(const std::string &key, const std::string &file, uint32_t count, uint64_t target, uint32_t handle) {
@@ -190,46 +321,37 @@ int Send(const std::string &key, const std::string &file, uint32_t count, uint64
     const uint32_t result =
         target != 0 ? m.sendtomsg(handle, records.data(), n, target) : m.sendmsg(handle, records.data(), n);
     const std::string call = std::string(m.Name()) + (target != 0 ? "__sendtomsg" : "__sendmsg");
-    printf("sent: %s(handle %u, %u record%s%s) returned %s\n", call.c_str(), handle, n, n == 1 ? "" : "s",
-           target != 0 ? (", target " + std::to_string(target)).c_str() : "", result ? Hex32(result).c_str() : "0");
+    Print("sent: %s(handle %u, %u record%s%s) returned %s\n", call.c_str(), handle, n, n == 1 ? "" : "s",
+          target != 0 ? (", target " + std::to_string(target)).c_str() : "", result ? Hex32(result).c_str() : "0");
     ZvdHost_Counters c;
     ZvdHost_GetCounters(&c);
-    printf("osal: %llu send buffer%s, %llu record block%s allocated; %llu still live\n",
-           static_cast<unsigned long long>(c.memAllocs), c.memAllocs == 1 ? "" : "s",
-           static_cast<unsigned long long>(c.cacheAllocs), c.cacheAllocs == 1 ? "" : "s",
-           static_cast<unsigned long long>(c.liveBlocks));
+    Print("osal: %llu send buffer%s, %llu record block%s allocated; %llu still live\n",
+          static_cast<unsigned long long>(c.memAllocs), c.memAllocs == 1 ? "" : "s",
+          static_cast<unsigned long long>(c.cacheAllocs), c.cacheAllocs == 1 ? "" : "s",
+          static_cast<unsigned long long>(c.liveBlocks));
+    if (result == SSH_MSG_DEF_ERROR) throw Refused(call + " refused the send: " + WhyRefused(m, records, n));
     if (result != 0) throw Refused(call + " returned " + Hex32(result));
     return 0;
-}
-
-// The buffer's layout as the decoder reads it; exits 1 when it was rejected.
-int Dump(const std::string &key, const std::string &file, bool hex) {
-    const Message &m = Need(key);
-    std::string data = ReadAll(file);
-    if (hex) data = FromHex(data);
-    if (data.size() > 0x7FFFFFFF) throw std::runtime_error("buffer larger than 2 GiB");
-    const auto *buf = reinterpret_cast<const uint8_t *>(data.data());
-    const uint32_t len = static_cast<uint32_t>(data.size());
-    Records record(m.schema->recordSize, 1);
-    Layout layout;
-    Collector collector(buf, len, &layout);
-    const bool ok = m.inspect(buf, len, record.at(0), collector);
-    if (ok) m.release(record.at(0));
-    printf("%s, %u bytes\n%s", std::string(m.Name()).c_str(), len, FormatLayout(layout, buf, len).c_str());
-    return ok ? 0 : 1;
 }
 
 int Run(int argc, char **argv) {
     CLI::App app{"Encode, decode and send the SSH client and server messages of libssh_msg_def.", "sshmsg"};
     app.set_version_flag("--version", "sshmsg 1.0.0");
     app.require_subcommand(1);
-    app.footer("Exit status: 0 success, 1 refused by the library, 2 usage or input error.");
+    app.footer("Exit status: 0 success, 1 refused by the library (or by --strict), 2 usage, input or output error.");
     std::string message, file = "-";
-    bool hex = false, image = false, compact = false;
+    bool hex = false, image = false, compact = false, strict = false;
     uint32_t count = 1, handle = 1;
     uint64_t target = 0;
+    Cut cut;
     const char *kMessageHelp = "message name (PortList, SshsMsgDef_PortList) or identifier (0x71670B77)";
     const char *kFileHelp = "input file, - for standard input (default)";
+    const auto addBuffer = [&](CLI::App *command) {
+        command->add_option("FILE", file, kFileHelp);
+        command->add_flag("--hex", hex, "read hex text: plain, 0x prefixes, a C initialiser, xxd or hexdump -C output");
+        AddNumber(command, "--offset", cut.offset, 0, UINT64_MAX, "the buffer starts N bytes into the input");
+        AddNumber(command, "--length", cut.length, 0, kMaxBuffer, "the buffer is N bytes long (default: the rest)");
+    };
 
     CLI::App *list = app.add_subcommand("list", "The messages: identifiers, record sizes, fields and kinds.");
     CLI::App *encode = app.add_subcommand("encode", "Encode a record given as JSON (see README for the form).");
@@ -239,20 +361,22 @@ int Run(int argc, char **argv) {
     encode->add_flag("--image", image, "write the fixed image the send path uses (ForwardPort)");
     CLI::App *decode = app.add_subcommand("decode", "Decode a buffer into JSON; a rejected buffer exits with 1.");
     decode->add_option("MESSAGE", message, kMessageHelp)->required();
-    decode->add_option("FILE", file, kFileHelp);
-    decode->add_flag("--hex", hex, "read hex text (whitespace ignored) instead of binary");
+    addBuffer(decode);
     decode->add_flag("-c,--compact", compact, "one line of JSON");
+    decode->add_flag("--strict", strict, "a warning (NUL in a string, bytes never read) is an error: exit 1");
     CLI::App *dump = app.add_subcommand("dump", "Annotate a buffer item by item, as the decoder reads it.");
     dump->add_option("MESSAGE", message, kMessageHelp)->required();
-    dump->add_option("FILE", file, kFileHelp);
-    dump->add_flag("--hex", hex, "read hex text (whitespace ignored) instead of binary");
+    addBuffer(dump);
+    CLI::App *identify =
+        app.add_subcommand("identify", "List the decoders that accept a buffer, each with its record; 1 when none.");
+    addBuffer(identify);
     CLI::App *send = app.add_subcommand(
         "send", "Register with the host framework, send the record(s) and print what the subscriber received.");
     send->add_option("MESSAGE", message, kMessageHelp)->required();
     send->add_option("FILE", file, "a record or an array of records as JSON, - for standard input (default)");
-    send->add_option("--count", count, "send the records N times over, in one call")->check(CLI::Range(1u, 1000000u));
-    send->add_option("--target", target, "send with __sendtomsg towards this target (0: __sendmsg)");
-    send->add_option("--handle", handle, "handle passed to the framework (default 1)");
+    AddNumber(send, "--count", count, 1, 1000000, "send the records N times over, in one call");
+    AddNumber(send, "--target", target, 0, UINT64_MAX, "send with __sendtomsg towards this target (0: __sendmsg)");
+    AddNumber(send, "--handle", handle, 0, UINT32_MAX, "handle passed to the framework (default 1)");
 
     try {
         app.parse(argc, argv);
@@ -263,25 +387,37 @@ int Run(int argc, char **argv) {
     } catch (const CLI::ParseError &e) {
         std::string help = "sshmsg";
         for (const CLI::App *sub : app.get_subcommands()) help += " " + sub->get_name();
-        fprintf(stderr, "sshmsg: %s (see '%s --help')\n", e.what(), help.c_str());
+        Say(std::string(e.what()) + " (see '" + help + " --help')");
         return 2;
     }
     try {
         if (*list) return List();
         if (*encode) return Encode(message, file, hex, image);
-        if (*decode) return Decode(message, file, hex, compact);
-        if (*dump) return Dump(message, file, hex);
+        if (*decode) return Decode(message, file, hex, cut, compact, strict);
+        if (*dump) return Dump(message, file, hex, cut);
+        if (*identify) return Identify(file, hex, cut);
         return Send(message, file, count, target, handle);
     } catch (const Refused &e) {
-        fprintf(stderr, "sshmsg: %s\n", e.what());
+        Say(e.what());
         return 1;
     } catch (const std::exception &e) {
-        fprintf(stderr, "sshmsg: %s\n", e.what());
+        Say(e.what());
         return 2;
     }
+}
+
+// Standard output is buffered, so a full disk or a closed pipe may show only
+// when it is flushed and closed: that is an error too. (With SIGPIPE at its
+// default, a closed pipe ends the process on the signal before this.)
+int CloseOutput(int status) {
+    if (fflush(stdout) != 0 || ferror(stdout)) NoteWriteError();
+    if (fclose(stdout) != 0) NoteWriteError();
+    if (gWriteError == 0) return status;
+    Say(std::string("cannot write standard output: ") + strerror(gWriteError));
+    return 2;
 }
 
 }  // namespace
 }  // namespace sshmsg
 
-int main(int argc, char **argv) { return sshmsg::Run(argc, argv); }
+int main(int argc, char **argv) { return sshmsg::CloseOutput(sshmsg::Run(argc, argv)); }

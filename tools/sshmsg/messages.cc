@@ -4,14 +4,14 @@
 
 #include <charconv>
 
-#include "decode.h"
 #include "encode.h"
+#include "observe.h"
 #include "ssh_msg_def/ssh_msg_def.h"
-#include "sshc/schemas.h"
-#include "sshs/schemas.h"
 
 namespace sshmsg {
 namespace {
+
+namespace observe = ssh_msg_def::observe;
 
 template <const smd::Schema *S>
 constexpr auto ImageWriter() -> void (*)(const void *, uint8_t *) {
@@ -30,7 +30,8 @@ constexpr uint32_t ImageSize() {
 
 #define SSHMSG_MESSAGE(Rec, schema)                                                                                  \
     Message {                                                                                                        \
-        &smd::schema, &smd::Unpack<&smd::schema>, &smd::Inspect<&smd::schema, Collector>,                            \
+        &smd::schema, &observe::Inspect<&smd::schema, Collector>,                                                    \
+            [](const uint8_t *b, uint32_t l, void *r) { return Rec##__unpack(b, l, static_cast<Rec *>(r)); },        \
             [](void *r) { Rec##_free__unpacked(static_cast<Rec *>(r)); },                                            \
             [](const void *r, uint8_t *b, uint32_t *l) { return Rec##__pack(static_cast<const Rec *>(r), b, l); },   \
             [](uint32_t h, const void *r, uint32_t n) { return Rec##__sendmsg(h, static_cast<const Rec *>(r), n); }, \

@@ -18,11 +18,12 @@ namespace smd = ssh_msg_def::internal;
 
 struct Message {
     const smd::Schema *schema;
-    // The library's decoder: true when it accepted the buffer; the observed form
-    // tells a Collector every item it reads and the rule that refused the buffer.
-    bool (*decode)(const uint8_t *buf, uint32_t len, void *record);
-    bool (*inspect)(const uint8_t *buf, uint32_t len, void *record, Collector &collector);
-    // The exported operations, behind record-agnostic signatures.
+    // The library's decoder telling a Collector what it reads (observe.h): true
+    // when it accepts the buffer. Silent: no log line, no OS-layer memory.
+    bool (*inspect)(const uint8_t *buf, uint32_t len, Collector &collector);
+    // The exported operations of libssh_msg_def.so, behind record-agnostic
+    // signatures.
+    uint32_t (*unpack)(const uint8_t *buf, uint32_t len, void *record);
     void (*release)(void *record);
     uint32_t (*pack)(const void *record, uint8_t *buf, uint32_t *len);
     uint32_t (*sendmsg)(uint32_t handle, const void *records, uint32_t count);

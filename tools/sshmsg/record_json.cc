@@ -1,7 +1,10 @@
 #include "record_json.h"
 
+#include <stdio.h>
+
 #include <stdexcept>
 
+#include "hex.h"
 #include "walk.h"
 
 namespace sshmsg {
@@ -20,33 +23,36 @@ std::string Join(const std::string &path, std::string_view member) {
     return path.empty() ? std::string(member) : path + "." + std::string(member);
 }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+// The length of the strict UTF-8 sequence that starts `s` (no overlong form,
+// no surrogate, nothing above U+10FFFF), or 0 when it starts none.
+size_t Utf8Length(std::string_view s) {
+    const unsigned char c = s[0];
+    size_t n;
+    uint32_t cp;
+    if (c < 0x80) return 1;
+    if ((c & 0xE0) == 0xC0) {
+        n = 1, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        n = 2, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        n = 3, cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (n >= s.size()) return 0;
+    for (size_t k = 1; k <= n; ++k) {
+        const unsigned char d = s[k];
+        if ((d & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (d & 0x3F);
+    }
+    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n + 1;
+}
+
 bool ValidUtf8(std::string_view s) {
-    for (size_t i = 0; i < s.size();) {
-        const unsigned char c = s[i];
-        size_t n;
-        uint32_t cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            n = 1, cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            n = 2, cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            n = 3, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + n >= s.size()) return false;
-        for (size_t k = 1; k <= n; ++k) {
-            const unsigned char d = s[i + k];
-            if ((d & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (d & 0x3F);
-        }
-        static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += n + 1;
+    for (size_t i = 0, n; i < s.size(); i += n) {
+        if ((n = Utf8Length(s.substr(i))) == 0) return false;
     }
     return true;
 }
@@ -206,25 +212,27 @@ std::string ToHex(const uint8_t *data, size_t len) {
 
 std::string FromHex(std::string_view text) {
     std::string out;
-    int high = -1;
-    for (const char c : text) {
-        if (c == ' ' || c == '\n' || c == '\t' || c == '\r') continue;
-        int v;
-        if (c >= '0' && c <= '9') {
-            v = c - '0';
-        } else if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
-            v = (c | 0x20) - 'a' + 10;
+    HexReader reader([&](const uint8_t *bytes, size_t n) { out.append(reinterpret_cast<const char *>(bytes), n); });
+    reader.Feed(text);
+    reader.Finish();
+    return out;
+}
+
+std::string Escape(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t n = c < 0x80 ? 1 : Utf8Length(text.substr(i));
+        if ((c >= 0x20 && c < 0x7F) || (n > 1 && (c != 0xC2 || static_cast<unsigned char>(text[i + 1]) >= 0xA0))) {
+            out.append(text.substr(i, n));
+            i += n;
         } else {
-            throw std::runtime_error(std::string("not a hex digit: '") + c + "'");
-        }
-        if (high < 0) {
-            high = v;
-        } else {
-            out += static_cast<char>(high << 4 | v);
-            high = -1;
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+            ++i;
         }
     }
-    if (high >= 0) throw std::runtime_error("odd number of hex digits");
     return out;
 }
 

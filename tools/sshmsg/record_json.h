@@ -61,8 +61,13 @@ std::string Pretty(const Json &j, int indent = 0);
 Json BytesToJson(std::string_view bytes);
 std::string BytesFromJson(const Json &j, const std::string &path);
 
-// Lower-case hex, and hex with any whitespace back to bytes (throws on bad input).
+// Lower-case hex, and hex text in any form of hex.h back to bytes (throws on
+// bad input).
 std::string ToHex(const uint8_t *data, size_t len);
 std::string FromHex(std::string_view text);
+
+// Text fit for a terminal: printable ASCII and valid UTF-8 stay, every other
+// byte (control bytes, C1 controls, stray bytes above 0x7F) is written \xNN.
+std::string Escape(std::string_view text);
 
 }  // namespace sshmsg
