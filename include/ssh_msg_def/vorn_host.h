@@ -52,6 +52,7 @@ typedef struct VornHost_Delivery {
     uint32_t length;       /* its length */
     const void *record;    /* the decoded record; released after the subscriber returns */
     uint32_t recordSize;   /* what the decoder returned */
+    uint32_t accepted;     /* 1 when the library's decoder accepted the buffer, else 0 */
 } VornHost_Delivery;
 
 typedef void (*VornHost_SubscriberFn)(const VornHost_Delivery *delivery, void *user);
