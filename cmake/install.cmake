@@ -1,10 +1,14 @@
 # Installation: the versioned library, its headers, the host platform
-# libraries, the tool, a CMake package (find_package(ssh_msg_def) gives
-# ssh_msg_def::ssh_msg_def, ::vorn_host and ::zvd_host) and ssh_msg_def.pc.
+# libraries, the tool (when built), a CMake package (find_package(ssh_msg_def)
+# gives ssh_msg_def::ssh_msg_def, ::vorn_host and ::zvd_host), pkg-config files
+# (ssh_msg_def, vorn_host, zvd_host), and under share/doc/ssh_msg_def the
+# license, the change log and the example programs.
 # Everything is relocatable: the prefix may be chosen at install time.
 include(CMakePackageConfigHelpers)
 
 set(SMD_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ssh_msg_def)
+set(SMD_LICENSE Apache-2.0)
+set(SMD_LICENSE_FILE ${CMAKE_INSTALL_DOCDIR}/LICENSE)
 target_include_directories(ssh_msg_def INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
 install(TARGETS ssh_msg_def vorn_host zvd_host EXPORT ssh_msg_def-targets
@@ -14,9 +18,11 @@ install(EXPORT ssh_msg_def-targets NAMESPACE ssh_msg_def:: DESTINATION ${SMD_CMA
 if(TARGET sshmsg)
   install(TARGETS sshmsg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+install(FILES LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 configure_package_config_file(cmake/ssh_msg_def-config.cmake.in ssh_msg_def-config.cmake
-                              INSTALL_DESTINATION ${SMD_CMAKE_DIR})
+                              INSTALL_DESTINATION ${SMD_CMAKE_DIR} PATH_VARS SMD_LICENSE_FILE)
 write_basic_package_version_file(ssh_msg_def-config-version.cmake COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ssh_msg_def-config.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/ssh_msg_def-config-version.cmake DESTINATION ${SMD_CMAKE_DIR})
@@ -24,5 +30,11 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ssh_msg_def-config.cmake
 # pkg-config finds the prefix from where the .pc file lies.
 file(RELATIVE_PATH SMD_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 string(REGEX REPLACE "/$" "" SMD_PC_TO_PREFIX "${SMD_PC_TO_PREFIX}")
-configure_file(cmake/ssh_msg_def.pc.in ssh_msg_def.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ssh_msg_def.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+set(SMD_PC_ssh_msg_def "${PROJECT_DESCRIPTION} (on a workstation add vorn_host)")
+set(SMD_PC_vorn_host "Host messaging framework for ssh_msg_def on a workstation")
+set(SMD_PC_zvd_host "Host OS abstraction layer for ssh_msg_def on a workstation: log lines and counted memory")
+foreach(SMD_PC_NAME ssh_msg_def vorn_host zvd_host)
+  set(SMD_PC_DESCRIPTION "${SMD_PC_${SMD_PC_NAME}}")
+  configure_file(cmake/pkgconfig.pc.in ${SMD_PC_NAME}.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${SMD_PC_NAME}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()

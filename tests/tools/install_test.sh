@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the build into a temporary prefix, checks what was installed, and
 # builds and runs a C program against it twice: through find_package and
-# through pkg-config.
+# through pkg-config. The example programs installed with the documentation
+# are built against the package too.
 # Usage: install_test.sh BUILD_DIR CONSUMER_DIR CC [SANITIZERS] [EMULATOR]
 # Exits 77 (skipped) in a sanitizer build: a C program cannot link the
 # instrumented C++ library without the sanitizers' C++ runtime.
@@ -15,22 +16,34 @@ prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 lib=$(find "$prefix" -name 'libssh_msg_def.so.1.*' -type f)
 libdir=$(dirname "$lib")
-for f in "$libdir/libssh_msg_def.so" "$libdir/libssh_msg_def.so.1" "$libdir/libvorn_host.so" \
-    "$libdir/pkgconfig/ssh_msg_def.pc" "$libdir/cmake/ssh_msg_def/ssh_msg_def-config.cmake" \
-    "$prefix/include/ssh_msg_def/ssh_msg_def.h" "$prefix/include/ssh_msg_def/vorn_host.h"; do
+doc=$prefix/share/doc/ssh_msg_def
+for f in "$libdir/libssh_msg_def.so" "$libdir/libssh_msg_def.so.1" "$libdir/libvorn_host.so" "$libdir/libzvd_host.so" \
+    "$libdir/pkgconfig/ssh_msg_def.pc" "$libdir/pkgconfig/vorn_host.pc" "$libdir/pkgconfig/zvd_host.pc" \
+    "$libdir/cmake/ssh_msg_def/ssh_msg_def-config.cmake" "$prefix/include/ssh_msg_def/ssh_msg_def.h" \
+    "$prefix/include/ssh_msg_def/vorn_host.h" "$doc/LICENSE" "$doc/CHANGELOG.md" "$doc/examples/CMakeLists.txt"; do
     [ -e "$f" ] || { echo "not installed: ${f#"$prefix"/}"; exit 1; }
 done
+grep -q 'Apache License' "$doc/LICENSE" || { echo "LICENSE is not the license text"; exit 1; }
 soname=$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ "$soname" = libssh_msg_def.so.1 ] || { echo "SONAME: $soname"; exit 1; }
 
+# The consumer's CMakeLists.txt also checks the package's license variables.
 { cmake -S "$consumer" -B "$tmp/cmake" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_COMPILER="$cc" &&
-    cmake --build "$tmp/cmake"; } >"$tmp/log" 2>&1 || { cat "$tmp/log"; exit 1; }
+    cmake --build "$tmp/cmake" &&
+    cmake -S "$doc/examples" -B "$tmp/examples" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_C_COMPILER="$cc" &&
+    cmake --build "$tmp/examples"; } >"$tmp/log" 2>&1 || { cat "$tmp/log"; exit 1; }
 printf 'find_package: '
 $emulator "$tmp/cmake/consumer"
+$emulator "$tmp/examples/decode" >/dev/null
 
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
+for pc in ssh_msg_def vorn_host zvd_host; do
+    pkg-config --validate "$pc"
+    license=$(pkg-config --variable=license "$pc")
+    [ "$license" = Apache-2.0 ] || { echo "$pc.pc: license '$license'"; exit 1; }
+done
 # shellcheck disable=SC2046 # the flags are meant to be split
-"$cc" "$consumer/consumer.c" -o "$tmp/consumer-pc" $(pkg-config --cflags --libs ssh_msg_def) -lvorn_host \
-    -Wl,-rpath,"$libdir"
+"$cc" "$consumer/consumer.c" -o "$tmp/consumer-pc" $(pkg-config --cflags --libs ssh_msg_def vorn_host) \
+    -Wl,-rpath,"$(pkg-config --variable=libdir ssh_msg_def)"
 printf 'pkg-config (%s): ' "$(pkg-config --modversion ssh_msg_def)"
 $emulator "$tmp/consumer-pc"
