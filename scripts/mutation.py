@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 # Mutation testing: small faults planted one at a time in the library sources,
 # each built and run against the test suite of the default preset. A mutant is
-# killed when some test fails or times out, survives when every test passes,
-# and counts for nothing when it does not compile.
+# killed when some test fails or times out (or a program that the build runs
+# fails), survives when every test passes, and counts for nothing when it does
+# not compile.
 #
 # Usage (normally through `make mutation`, which passes these on):
 #   MUTATION_FILES='src/runtime/wire.h src/transport/*.cc'  files or globs
@@ -24,6 +25,7 @@
 # tests/equivalent_mutants.txt are reported as equivalent and left out of both.
 # Each source file is restored after its mutant (also on Ctrl-C or an error)
 # and the tree is rebuilt at the end, so build/default matches the sources.
+import fcntl
 import glob
 import hashlib
 import os
@@ -247,17 +249,25 @@ def write(path, text):
 
 
 def run(cmd, timeout=None, show=False):
-    quiet = None if show else subprocess.DEVNULL
+    """Whether the command succeeded in time, and its output."""
     try:
-        return subprocess.run(cmd, cwd=ROOT, stdout=quiet, stderr=quiet, timeout=timeout).returncode == 0
+        done = subprocess.run(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                              errors='replace', timeout=timeout)
     except subprocess.TimeoutExpired:
-        return False
+        return False, ''
+    if show:
+        print(done.stdout, end='', flush=True)
+    return done.returncode == 0, done.stdout
 
 
 def build_and_test(show=False):
-    if not run(BUILD, show=show):
-        return 'no-compile'
-    return 'survived' if run(CTEST, timeout=1800, show=show) else 'killed'
+    built, log = run(BUILD, show=show)
+    if not built:
+        # Past compiling and linking, the build runs a program made from the
+        # mutant (the fuzz seeds are generated from the test vectors): its
+        # failure is a test failing.
+        return 'no-compile' if re.search(r'^FAILED: \S+\.o\s|collect2: error', log, re.M) else 'killed'
+    return 'survived' if run(CTEST, timeout=1800, show=show)[0] else 'killed'
 
 
 def main():
@@ -289,8 +299,13 @@ def main():
 
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(130))
     listed, began = load_equivalent(), time.monotonic()
-    if not (ROOT / 'build/default/build.ninja').exists() and not run(['cmake', '--preset', 'default']):
+    if not (ROOT / 'build/default/build.ninja').exists() and not run(['cmake', '--preset', 'default'])[0]:
         sys.exit('mutation: cmake --preset default failed')
+    lock = open(ROOT / 'build/default/.mutation.lock', 'w')
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        sys.exit('mutation: another run is using build/default')
     print('baseline: building and running the tests unchanged ...', flush=True)
     if build_and_test() != 'survived':
         sys.exit('mutation: the unchanged tree does not build or pass its tests')
@@ -311,7 +326,7 @@ def main():
             results.append((m, status))
     finally:
         print('rebuilding the unchanged tree ...', flush=True)
-        if not run(BUILD):
+        if not run(BUILD)[0]:
             print('mutation: the rebuild of the unchanged tree failed', file=sys.stderr)
 
     count = {s: sum(r == s for _, r in results) for s in ('killed', 'survived', 'equivalent', 'no-compile')}
