@@ -1,0 +1,15 @@
+# Mutation testing of src/runtime/ and src/transport/ against the test suite of
+# the default preset (build/default); scripts/mutation.py has the details.
+#   make mutation                        every mutant, then the score
+#   make mutation MUTATION_FILES=src/runtime/wire.h MUTATION_SAMPLE=10 MUTATION_SEED=2
+#   make mutation MUTATION_LIST=1        the mutants with their ids, and the count per file
+#   make mutation MUTATION_ID=490d2da54b one mutant again (a survivor, say)
+#   make mutation MUTATION_STRICT=1      fails on a survivor missing from tests/equivalent_mutants.txt
+# The sources are edited in place one mutant at a time: leave the tree alone
+# while it runs.
+.PHONY: mutation
+
+mutation: deps
+	@MUTATION_FILES='$(MUTATION_FILES)' MUTATION_SAMPLE='$(MUTATION_SAMPLE)' MUTATION_SEED='$(MUTATION_SEED)' \
+		MUTATION_LIST='$(MUTATION_LIST)' MUTATION_ID='$(MUTATION_ID)' MUTATION_STRICT='$(MUTATION_STRICT)' \
+		python3 scripts/mutation.py

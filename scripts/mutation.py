@@ -1,0 +1,353 @@
+#!/usr/bin/env python3
+# Mutation testing: small faults planted one at a time in the library sources,
+# each built and run against the test suite of the default preset. A mutant is
+# killed when some test fails or times out (or a program that the build runs
+# fails), survives when every test passes, and counts for nothing when it does
+# not compile.
+#
+# Usage (normally through `make mutation`, which passes these on):
+#   MUTATION_FILES='src/runtime/wire.h src/transport/*.cc'  files or globs
+#                        (default: every .h and .cc under src/runtime/, src/transport/)
+#   MUTATION_SAMPLE=N    a random sample of N mutants, MUTATION_SEED=S picks it (1)
+#   MUTATION_ID='id...'  only these mutants (ids or their prefixes), with the
+#                        output of their build and tests, to re-check one
+#   MUTATION_LIST=1      list the mutants with their ids and counts, run nothing
+#   MUTATION_STRICT=1    exit 1 when a survivor is not on the equivalent list
+#
+# Mutants: relational operators written as binary operators (`a < b`: spaced,
+# so template brackets and casts are left alone; shifts never), == and !=,
+# && and ||, integer literals plus and minus one, true and false, and removal
+# of a call statement (`f(...);`, `obj.f(...);`, `ns::f<T>(...);`, with or
+# without a (void) cast). Comments, literals, preprocessor lines and
+# static_assert are never mutated.
+#
+# Score: killed / (killed + survivors). Survivors listed in
+# tests/equivalent_mutants.txt are reported as equivalent and left out of both.
+# Each source file is restored after its mutant (also on Ctrl-C or an error)
+# and the tree is rebuilt at the end, so build/default matches the sources.
+import fcntl
+import glob
+import hashlib
+import os
+import random
+import re
+import signal
+import subprocess
+import sys
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+EQUIVALENT = ROOT / 'tests' / 'equivalent_mutants.txt'
+DEFAULT_FILES = 'src/runtime/*.h src/runtime/*.cc src/transport/*.h src/transport/*.cc'
+BUILD = ['cmake', '--build', '--preset', 'default']
+# install_alone (label package) builds the whole tree afresh: minutes per mutant
+# for nothing the other tests do not already see.
+CTEST = ['ctest', '--preset', 'default', '--stop-on-failure', '--timeout', '60', '-LE', 'package']
+
+IDENT = re.compile(r'[A-Za-z_]\w*')
+NUMBER = re.compile(r"\.?\d(?:[eEpP][+-]|'?[\w.])*")
+INTEGER = re.compile(r"(0[xX])([0-9a-fA-F']+)([uUlLzZ]*)$|([1-9][0-9']*|0)([uUlLzZ]*)$")
+OPERATORS = sorted('<=> <<= >>= ->* ... -> :: << >> <= >= == != && || ++ -- += -= *= /= %= &= |= ^= .* ##'.split(),
+                   key=len, reverse=True)
+LITERAL_PREFIXES = {'L', 'u', 'U', 'u8', 'R', 'LR', 'uR', 'UR', 'u8R'}
+NOT_CALLS = set('''alignas alignof asm break case catch class co_await co_return co_yield const_cast continue
+    decltype default delete do dynamic_cast else enum for goto if namespace new noexcept operator
+    reinterpret_cast return sizeof static_assert static_cast struct switch template throw typedef
+    typename union using while'''.split())
+RELATIONAL = {'<': ('<=', '>'), '<=': ('<', '>='), '>': ('>=', '<'), '>=': ('>', '<=')}
+SWAPS = {'==': '!=', '!=': '==', '&&': '||', '||': '&&', 'true': 'false', 'false': 'true'}
+
+
+@dataclass
+class Token:
+    kind: str  # 'id', 'num', 'str' (any literal in quotes) or 'op'
+    text: str
+    start: int
+    end: int
+    line: int
+    first: bool  # the first token on its line
+
+
+@dataclass
+class Mutant:
+    path: str
+    line: int
+    start: int
+    end: int
+    new: str
+    change: str
+    id: str = ''
+
+
+def skip_literal(src, i, raw):
+    """The end of the string or character literal whose quote is at i."""
+    if raw:
+        close = ')' + src[i + 1:src.index('(', i)] + '"'
+        return src.index(close, i) + len(close)
+    quote, i = src[i], i + 1
+    while i < len(src) and src[i] not in (quote, '\n'):
+        i += 2 if src[i] == '\\' else 1
+    return i + 1
+
+
+def tokenize(src):
+    tokens, i, line, last_line = [], 0, 1, 0
+    line_start = True
+    while i < len(src):
+        c = src[i]
+        if c == '\n':
+            line, line_start, i = line + 1, True, i + 1
+        elif c.isspace():
+            i += 1
+        elif c == '#' and line_start:  # a preprocessor line, continuations included
+            while i < len(src) and src[i] != '\n':
+                i += 2 if src.startswith('\\\n', i) else 1
+                line += src[i - 1] == '\n'
+        elif src.startswith('//', i):
+            end = src.find('\n', i)
+            i = len(src) if end < 0 else end
+        elif src.startswith('/*', i):
+            end = src.index('*/', i) + 2
+            line, i = line + src.count('\n', i, end), end
+        else:
+            line_start = False
+            m = IDENT.match(src, i) or NUMBER.match(src, i)
+            if m and m.group() in LITERAL_PREFIXES and src[m.end():m.end() + 1] in ('"', "'"):
+                kind, end = 'str', skip_literal(src, m.end(), m.group().endswith('R'))
+            elif m:
+                kind, end = 'num' if m.group()[0] in '.0123456789' else 'id', m.end()
+            elif c in '"\'':
+                kind, end = 'str', skip_literal(src, i, False)
+            else:
+                op = next((o for o in OPERATORS if src.startswith(o, i)), c)
+                kind, end = 'op', i + len(op)
+            tokens.append(Token(kind, src[i:end], i, end, line, line != last_line))
+            line, i, last_line = line + src.count('\n', i, end), end, line
+    return tokens
+
+
+def spaced(src, t):
+    return src[t.start - 1:t.start] in (' ', '\n') and src[t.end:t.end + 1] in (' ', '\n')
+
+
+def plus_minus_one(text):
+    m = INTEGER.match(text)
+    if not m:
+        return []
+    if m.group(1):
+        prefix, digits, suffix = m.group(1), m.group(2).replace("'", ''), m.group(3)
+        spec = '0%d%s' % (len(digits), 'x' if digits.lower() == digits and digits.upper() != digits else 'X')
+        value, show = int(digits, 16), (lambda v: prefix + format(v, spec) + suffix)
+    else:
+        value, suffix = int(m.group(4).replace("'", '')), m.group(5)
+        show = (lambda v: str(v) + suffix)
+    return [show(v) for v in (value + 1, value - 1) if v >= 0]
+
+
+def opens_block(tokens, k, blocks):
+    """Whether the brace at k opens a block of statements (not a class,
+    namespace or braced initializer)."""
+    prev = tokens[k - 1].text if k else ''
+    if prev in ('else', 'do', 'try'):
+        return True
+    if prev in (';', '{', '}', ':', ''):
+        return bool(blocks and blocks[-1])
+    j = k - 1
+    while j >= 0 and tokens[j].kind == 'id':  # qualifiers, attribute macros
+        j -= 1
+    return j >= 0 and tokens[j].text in (')', ']')
+
+
+def call_end(tokens, k):
+    """The index of the ';' ending the call statement at k, or None."""
+    j = k
+    if tokens[j].kind != 'id' or tokens[j].text in NOT_CALLS:
+        return None
+    j += 1
+    while tokens[j].text in ('.', '->', '::') and tokens[j + 1].kind == 'id':
+        j += 2
+    if tokens[j].text == '<' and tokens[j].start == tokens[j - 1].end:  # template arguments
+        depth = 0
+        while True:
+            depth += {'<': 1, '>': -1, '>>': -2}.get(tokens[j].text, 0)
+            j += 1
+            if depth <= 0 or tokens[j].text in (';', '{'):
+                break
+    if tokens[j].text != '(':
+        return None
+    j = after_parens(tokens, j)
+    return j if j < len(tokens) and tokens[j].text == ';' else None
+
+
+def after_parens(tokens, j):
+    """The index just past the parenthesis that closes the one at j."""
+    depth = 0
+    while j < len(tokens):
+        depth += {'(': 1, ')': -1}.get(tokens[j].text, 0)
+        j += 1
+        if depth == 0:
+            break
+    return j
+
+
+def mutants_of(path):
+    src = (ROOT / path).read_bytes().decode('utf-8', 'surrogateescape')  # lossless, no newline translation
+    tokens = tokenize(src)
+    found, blocks, skip_to = [], [], -1
+
+    def add(t, new, change, end=None):
+        found.append(Mutant(path, t.line, t.start, end or t.end, new, change))
+
+    for k, t in enumerate(tokens):
+        prev = tokens[k - 1].text if k else ''
+        if t.text == '{':
+            blocks.append(opens_block(tokens, k, blocks))
+        elif t.text == '}' and blocks:
+            blocks.pop()
+        if t.text == 'static_assert':  # holds or fails at compile time: no test can tell
+            skip_to = after_parens(tokens, k + 1)
+        if k <= skip_to or prev in ('template', 'operator'):
+            continue
+        if t.text in RELATIONAL and spaced(src, t):
+            for new in RELATIONAL[t.text]:
+                add(t, new, f"'{t.text}' -> '{new}'")
+        elif t.text in SWAPS and (t.kind == 'id' or t.text in ('==', '!=') or spaced(src, t)):
+            add(t, SWAPS[t.text], f"'{t.text}' -> '{SWAPS[t.text]}'")
+        elif t.kind == 'num':
+            for new in plus_minus_one(t.text):
+                add(t, new, f"{t.text} -> {new}")
+        start = k + 3 if [x.text for x in tokens[k:k + 3]] == ['(', 'void', ')'] else k
+        if (t.first and blocks and blocks[-1] and start + 1 < len(tokens)
+                and (prev in (';', '{', '}', ')', 'else', ':') or prev == tokens[k - 2].text == ']')):
+            end = call_end(tokens, start)
+            if end:
+                name = src[t.start:src.index('(', tokens[start].end)]
+                add(t, '(void)0;', f"remove call {name}(...)", tokens[end].end)
+    # A stable id: file, source line, change and its occurrence among equal
+    # lines of the file, so that it survives code moving around.
+    lines, seen = src.split('\n'), {}
+    for m in found:
+        key = f"{path}|{lines[m.line - 1].strip()}|{m.change}"
+        seen[key] = seen.get(key, -1) + 1
+        m.id = hashlib.sha1(f"{key}|{seen[key]}".encode()).hexdigest()[:10]
+    return src, found
+
+
+def load_equivalent():
+    listed = {}
+    if EQUIVALENT.exists():
+        for line in EQUIVALENT.read_text().splitlines():
+            if line.strip() and not line.startswith('#'):
+                listed[line.split()[0]] = line.partition(' # ')[2].strip()
+    return listed
+
+
+def write(path, text):
+    (ROOT / path).write_bytes(text.encode('utf-8', 'surrogateescape'))
+
+
+def run(cmd, timeout=None, show=False):
+    """Whether the command succeeded in time, and its output."""
+    try:
+        done = subprocess.run(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                              errors='replace', timeout=timeout)
+    except subprocess.TimeoutExpired:
+        return False, ''
+    if show:
+        print(done.stdout, end='', flush=True)
+    return done.returncode == 0, done.stdout
+
+
+def build_and_test(show=False):
+    built, log = run(BUILD, show=show)
+    if not built:
+        # Past compiling and linking, the build runs a program made from the
+        # mutant (the fuzz seeds are generated from the test vectors): its
+        # failure is a test failing.
+        return 'no-compile' if re.search(r'^FAILED: \S+\.o\s|collect2: error', log, re.M) else 'killed'
+    return 'survived' if run(CTEST, timeout=1800, show=show)[0] else 'killed'
+
+
+def main():
+    env = os.environ.get
+    patterns = (env('MUTATION_FILES') or DEFAULT_FILES).split()
+    paths = sorted({os.path.relpath(p, ROOT) for pat in patterns for p in glob.glob(str(ROOT / pat))})
+    if not paths:
+        sys.exit(f"mutation: no file matches {' '.join(patterns)}")
+    sources, mutants, counts = {}, [], {}
+    for path in paths:
+        sources[path], found = mutants_of(path)
+        mutants, counts[path] = mutants + found, len(found)
+    if env('MUTATION_ID'):
+        wanted = env('MUTATION_ID').split()
+        mutants = [m for m in mutants if any(m.id.startswith(w) for w in wanted)]
+    if env('MUTATION_SAMPLE'):
+        rng = random.Random(int(env('MUTATION_SEED') or 1))
+        mutants = rng.sample(mutants, min(int(env('MUTATION_SAMPLE')), len(mutants)))
+        mutants.sort(key=lambda m: (m.path, m.start))
+    if env('MUTATION_LIST'):
+        for m in mutants:
+            print(f"{m.path}:{m.line}: {m.change} [{m.id}]")
+        for path in paths:
+            print(f"{path}: {counts[path]} mutants")
+        print(f"{len(mutants)} of {sum(counts.values())} mutants in {len(paths)} files listed")
+        return 0
+    if not mutants:
+        sys.exit('mutation: no mutant selected')
+
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(130))
+    listed, began = load_equivalent(), time.monotonic()
+    if not (ROOT / 'build/default/build.ninja').exists() and not run(['cmake', '--preset', 'default'])[0]:
+        sys.exit('mutation: cmake --preset default failed')
+    lock = open(ROOT / 'build/default/.mutation.lock', 'w')
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        sys.exit('mutation: another run is using build/default')
+    print('baseline: building and running the tests unchanged ...', flush=True)
+    if build_and_test() != 'survived':
+        sys.exit('mutation: the unchanged tree does not build or pass its tests')
+    results = []
+    try:
+        for m in mutants:
+            src = sources[m.path]
+            print(f"{m.path}:{m.line}: {m.change} [{m.id}] ... ", end='', flush=True)
+            try:
+                write(m.path, src[:m.start] + m.new + src[m.end:])
+                status = build_and_test(show=bool(env('MUTATION_ID')))
+            finally:
+                # The original bytes, with a fresh mtime: the next build recompiles.
+                write(m.path, src)
+            if status == 'survived' and m.id in listed:
+                status = 'equivalent'
+            print(status, flush=True)
+            results.append((m, status))
+    finally:
+        print('rebuilding the unchanged tree ...', flush=True)
+        if not run(BUILD)[0]:
+            print('mutation: the rebuild of the unchanged tree failed', file=sys.stderr)
+
+    count = {s: sum(r == s for _, r in results) for s in ('killed', 'survived', 'equivalent', 'no-compile')}
+    survivors = [(m, s) for m, s in results if s in ('survived', 'equivalent')]
+    if survivors:
+        print('survivors:')
+    for m, status in survivors:
+        if status == 'equivalent':
+            print(f"  {m.path}:{m.line}: {m.change} [{m.id}] on the equivalent list: {listed[m.id]}")
+        else:
+            line = sources[m.path].split('\n')[m.line - 1].strip()
+            print(f"  {m.path}:{m.line}: {m.change} [{m.id}] not on the equivalent list; kill it with a test, "
+                  f"or list it if no test can:\n    {m.id} {m.path}: {m.change} in `{line}` # REASON")
+    for m, _ in ((m, s) for m, s in results if s == 'killed' and m.id in listed):
+        print(f"  {m.path}:{m.line}: {m.change} [{m.id}] is on the equivalent list but was killed: remove it")
+    print(f"{count['no-compile']} did not compile, {count['equivalent']} equivalent survivors, "
+          f"{time.monotonic() - began:.0f} s")
+    k, n = count['killed'], count['killed'] + count['survived']
+    print(f"mutation score: {k} of {n} ({100.0 * k / n if n else 100.0:.1f}%)")
+    return 1 if env('MUTATION_STRICT') == '1' and count['survived'] else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
