@@ -49,6 +49,7 @@ const Rule kRules[] = {
     {"null buffer", &kFileTrans, &kFt, {}, "Param invalid(null, 12, nonNull)", kFtKept, 12, true},
     {"len 2^31", &kFileTrans, &kFt, {}, "Param invalid(nonNull, -2147483648, nonNull)", kFtKept, 0x80000000},
     {"len 3", &kFileTrans, &kFt, {}, "Param invalid(nonNull, 3, nonNull)", kFtKept, 3},
+    {"len 4", &kFileTrans, &kFt, {}, "Table offset(16) is out of range(4 - 4)", kFtKept, 4},
     {"null record", &kFileTrans, &kFt, {}, "Param invalid(nonNull, 35, null)", "", -1, false, true},
     {"root 2", &kFileTrans, &kFt, {0, 2, 4}, "Table offset(2) is out of range(4 - 35)", kFtKept},
     {"root 3", &kFileTrans, &kFt, {0, 3, 4}, "Table offset(3) is out of range(4 - 35)", kFtKept},
@@ -152,6 +153,41 @@ TEST_F(LibTest, GuardedNestedDecoderChecksItsOwnParameters) {
     EXPECT_EQ(Logs(), (Lines{std::string(kForward) + "Param invalid(null, 12, nonNull)",
                              "22 SshcMsgDef_FileTrans_unpack_non_root [ZIRKO]:Param invalid(nonNull, 1, nonNull)"}));
     EXPECT_EQ(rec.field0, 3u);
+}
+
+// An inspecting decoder tells its observer the allocation that failed: where
+// the string or list lies and the bytes asked for.
+struct LastRefusal {
+    smd::Rule rule{};
+    uint32_t pos = 0, value = 0;
+    void Item(smd::Item, uint32_t, uint32_t, const char *) {}
+    void Refuse(smd::Rule r, uint32_t p, uint32_t v) { rule = r, pos = p, value = v; }
+};
+
+TEST_F(LibTest, ObserverIsToldOfAFailedAllocation) {
+    struct Row {
+        const Codec *codec;
+        const void *record;
+        bool (*inspect)(const uint8_t *, uint32_t, void *, LastRefusal &);
+        long failAt;
+        uint32_t pos, size;
+    };
+    const Row rows[] = {
+        {&kFileTrans, &kFt, smd::Inspect<&smd::kFileTrans, LastRefusal>, 0, 32, 3},  // "ab"
+        {&kPortList, &kPl, smd::Inspect<&smd::kPortList, LastRefusal>, 1, 33, 16},   // two ports
+    };
+    for (const Row &r : rows) {
+        const Bytes buf = Pack(*r.codec, r.record);
+        Storage out;
+        LastRefusal seen;
+        rec_reset();  // allocations count from here
+        rec_fail_alloc_at(r.failAt);
+        EXPECT_FALSE(r.inspect(buf.data(), static_cast<uint32_t>(buf.size()), out.get(), seen)) << r.codec->name;
+        rec_fail_alloc_at(-1);
+        EXPECT_EQ(seen.rule, smd::Rule::kNoMemory) << r.codec->name;
+        EXPECT_EQ(seen.pos, r.pos) << r.codec->name;
+        EXPECT_EQ(seen.value, r.size) << r.codec->name;
+    }
 }
 
 TEST_F(LibTest, ReleaseIsIdempotentAndIgnoresNull) {

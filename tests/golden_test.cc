@@ -190,4 +190,32 @@ TEST_P(AcceptedTest, Decodes) {
 
 INSTANTIATE_TEST_SUITE_P(Vectors, AcceptedTest, ::testing::ValuesIn(kAccepted));
 
+// A schema that disagrees with its record is caught by the check every
+// message's schema passes at compile time. Each row breaks one rule, at its
+// boundary, in a 16-byte record of a fixed-image message.
+TEST(Schema, MalformedTablesAreRefused) {
+    using smd::Field, smd::Kind;
+    const Field scalar{Kind::kScalar, 0, 0, nullptr, "a"};
+    const Field rows[][2] = {
+        {scalar, scalar},                                      // two members in one place
+        {{Kind::kVector, 0, 0, &smd::kForwardPort, "v"}, {}},  // array not after its count
+        {{Kind::kVector, 0, 8, &smd::kFileTrans, "v"}, {}},    // elements that own memory
+        {{Kind::kTable, 0, 0, nullptr, "t"}, {}},              // nested table without its schema
+        {{Kind::kScalar, 0, 0, &smd::kForwardPort, "s"}, {}},  // a scalar with a schema
+        {scalar, {Kind::kString, 8, 0, nullptr, "s"}},         // fixed image of a string
+        {scalar, {Kind::kScalar, 16, 0, nullptr, "c"}},        // member past the record
+    };
+    smd::Schema s = smd::kForwardPort;
+    s.recordSize = 16;
+    for (const auto &fields : rows) {
+        s.fields = fields;
+        s.slotCount = fields[1].name != nullptr ? 2 : 1;
+        EXPECT_FALSE(smd::WellFormed(s)) << fields[0].name << fields[1].name;
+    }
+    const Field fine[] = {scalar, {Kind::kScalar, 12, 0, nullptr, "d"}};
+    s.fields = fine;
+    s.slotCount = 2;
+    EXPECT_TRUE(smd::WellFormed(s));
+}
+
 }  // namespace
