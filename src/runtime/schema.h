@@ -103,14 +103,6 @@ constexpr bool ScalarsOnly(const Schema &s) {
     return ScalarsPacked(s) && s.fields[0].offset == 0 && s.recordSize == 4u * s.slotCount;
 }
 
-// True when the record itself (not a nested one) holds strings or arrays.
-constexpr bool OwnsMemoryDirectly(const Schema &s) {
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        if (s.fields[i].kind == Kind::kString || s.fields[i].kind == Kind::kVector) return true;
-    }
-    return false;
-}
-
 // A schema is well formed when its members follow the slots in order inside the
 // record, vectors hold elements that own nothing, and a fixed image is only
 // asked of an all-scalar message.
