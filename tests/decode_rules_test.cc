@@ -155,41 +155,6 @@ TEST_F(LibTest, GuardedNestedDecoderChecksItsOwnParameters) {
     EXPECT_EQ(rec.field0, 3u);
 }
 
-// An inspecting decoder tells its observer the allocation that failed: where
-// the string or list lies and the bytes asked for.
-struct LastRefusal {
-    smd::Rule rule{};
-    uint32_t pos = 0, value = 0;
-    void Item(smd::Item, uint32_t, uint32_t, const char *) {}
-    void Refuse(smd::Rule r, uint32_t p, uint32_t v) { rule = r, pos = p, value = v; }
-};
-
-TEST_F(LibTest, ObserverIsToldOfAFailedAllocation) {
-    struct Row {
-        const Codec *codec;
-        const void *record;
-        bool (*inspect)(const uint8_t *, uint32_t, void *, LastRefusal &);
-        long failAt;
-        uint32_t pos, size;
-    };
-    const Row rows[] = {
-        {&kFileTrans, &kFt, smd::Inspect<&smd::kFileTrans, LastRefusal>, 0, 32, 3},  // "ab"
-        {&kPortList, &kPl, smd::Inspect<&smd::kPortList, LastRefusal>, 1, 33, 16},   // two ports
-    };
-    for (const Row &r : rows) {
-        const Bytes buf = Pack(*r.codec, r.record);
-        Storage out;
-        LastRefusal seen;
-        rec_reset();  // allocations count from here
-        rec_fail_alloc_at(r.failAt);
-        EXPECT_FALSE(r.inspect(buf.data(), static_cast<uint32_t>(buf.size()), out.get(), seen)) << r.codec->name;
-        rec_fail_alloc_at(-1);
-        EXPECT_EQ(seen.rule, smd::Rule::kNoMemory) << r.codec->name;
-        EXPECT_EQ(seen.pos, r.pos) << r.codec->name;
-        EXPECT_EQ(seen.value, r.size) << r.codec->name;
-    }
-}
-
 TEST_F(LibTest, ReleaseIsIdempotentAndIgnoresNull) {
     SshsMsgDef_PortList rec;
     const Bytes buf = Pack(kPortList, &kPl);

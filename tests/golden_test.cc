@@ -1,5 +1,8 @@
 // Golden byte vectors: pack writes exactly these bytes, unpack reads them back to
 // the same record, and every prefix decodes or fails without leaking.
+#include <array>
+#include <utility>
+
 #include "support.h"
 
 namespace {
@@ -192,30 +195,35 @@ INSTANTIATE_TEST_SUITE_P(Vectors, AcceptedTest, ::testing::ValuesIn(kAccepted));
 
 // A schema that disagrees with its record is caught by the check every
 // message's schema passes at compile time. Each row breaks one rule, at its
-// boundary, in a 16-byte record of a fixed-image message.
-TEST(Schema, MalformedTablesAreRefused) {
-    using smd::Field, smd::Kind;
-    const Field scalar{Kind::kScalar, 0, 0, nullptr, "a"};
-    const Field rows[][2] = {
-        {scalar, scalar},                                      // two members in one place
-        {{Kind::kVector, 0, 0, &smd::kForwardPort, "v"}, {}},  // array not after its count
-        {{Kind::kVector, 0, 8, &smd::kFileTrans, "v"}, {}},    // elements that own memory
-        {{Kind::kTable, 0, 0, nullptr, "t"}, {}},              // nested table without its schema
-        {{Kind::kScalar, 0, 0, &smd::kForwardPort, "s"}, {}},  // a scalar with a schema
-        {scalar, {Kind::kString, 8, 0, nullptr, "s"}},         // fixed image of a string
-        {scalar, {Kind::kScalar, 16, 0, nullptr, "c"}},        // member past the record
-    };
+// boundary, in a 16-byte record of a fixed-image message; the last is sound.
+// The verdicts are reached at compile time and compared when the test runs.
+constexpr smd::Field kScalar{smd::Kind::kScalar, 0, 0, nullptr, "a"};
+constexpr smd::Field kSchemaRows[][2] = {
+    {kScalar, kScalar},                                         // two members in one place
+    {{smd::Kind::kVector, 0, 0, &smd::kForwardPort, "v"}, {}},  // array not after its count
+    {{smd::Kind::kVector, 0, 8, &smd::kFileTrans, "v"}, {}},    // elements that own memory
+    {{smd::Kind::kTable, 0, 0, nullptr, "t"}, {}},              // nested table without its schema
+    {{smd::Kind::kScalar, 0, 0, &smd::kForwardPort, "s"}, {}},  // a scalar with a schema
+    {kScalar, {smd::Kind::kString, 8, 0, nullptr, "s"}},        // fixed image of a string
+    {kScalar, {smd::Kind::kScalar, 16, 0, nullptr, "c"}},       // member past the record
+    {kScalar, {smd::Kind::kScalar, 12, 0, nullptr, "d"}},       // sound
+};
+constexpr size_t kSchemaCount = sizeof kSchemaRows / sizeof kSchemaRows[0];
+
+constexpr bool RowWellFormed(size_t i) {
     smd::Schema s = smd::kForwardPort;
     s.recordSize = 16;
-    for (const auto &fields : rows) {
-        s.fields = fields;
-        s.slotCount = fields[1].name != nullptr ? 2 : 1;
-        EXPECT_FALSE(smd::WellFormed(s)) << fields[0].name << fields[1].name;
-    }
-    const Field fine[] = {scalar, {Kind::kScalar, 12, 0, nullptr, "d"}};
-    s.fields = fine;
-    s.slotCount = 2;
-    EXPECT_TRUE(smd::WellFormed(s));
+    s.fields = kSchemaRows[i];
+    s.slotCount = kSchemaRows[i][1].name != nullptr ? 2 : 1;
+    return smd::WellFormed(s);
+}
+constexpr auto kSchemaVerdicts = []<size_t... I>(std::index_sequence<I...>) {
+    return std::array<bool, kSchemaCount>{RowWellFormed(I)...};
+}
+(std::make_index_sequence<kSchemaCount>{});
+
+TEST(Schema, MalformedTablesAreRefused) {
+    for (size_t i = 0; i < kSchemaCount; ++i) EXPECT_EQ(kSchemaVerdicts[i], i == kSchemaCount - 1) << "row " << i;
 }
 
 }  // namespace
