@@ -138,8 +138,8 @@ def plus_minus_one(text):
         return []
     if m.group(1):
         prefix, digits, suffix = m.group(1), m.group(2).replace("'", ''), m.group(3)
-        spec = '0%d%s' % (len(digits), 'x' if digits.lower() == digits and digits.upper() != digits else 'X')
-        value, show = int(digits, 16), (lambda v: prefix + format(v, spec) + suffix)
+        fmt = '0%d%s' % (len(digits), 'x' if digits.lower() == digits and digits.upper() != digits else 'X')
+        value, show = int(digits, 16), (lambda v: prefix + format(v, fmt) + suffix)
     else:
         value, suffix = int(m.group(4).replace("'", '')), m.group(5)
         show = (lambda v: str(v) + suffix)
