@@ -5,6 +5,8 @@
 #   make mutation MUTATION_LIST=1        the mutants with their ids, and the count per file
 #   make mutation MUTATION_ID=490d2da54b one mutant again (a survivor, say)
 #   make mutation MUTATION_STRICT=1      fails on a survivor missing from tests/equivalent_mutants.txt
+#   make mutation MUTATION_PRESET=tsan   the mutants of tests/tsan_mutants.txt under ThreadSanitizer
+#   make mutation MUTATION_RESUME=1      goes on from the results an interrupted run recorded
 # The sources are edited in place one mutant at a time: leave the tree alone
 # while it runs.
 .PHONY: mutation
@@ -12,4 +14,5 @@
 mutation: deps
 	@MUTATION_FILES='$(MUTATION_FILES)' MUTATION_SAMPLE='$(MUTATION_SAMPLE)' MUTATION_SEED='$(MUTATION_SEED)' \
 		MUTATION_LIST='$(MUTATION_LIST)' MUTATION_ID='$(MUTATION_ID)' MUTATION_STRICT='$(MUTATION_STRICT)' \
+		MUTATION_RESUME='$(MUTATION_RESUME)' MUTATION_PRESET='$(MUTATION_PRESET)' \
 		python3 scripts/mutation.py

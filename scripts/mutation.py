@@ -13,6 +13,10 @@
 #                        output of their build and tests, to re-check one
 #   MUTATION_LIST=1      list the mutants with their ids and counts, run nothing
 #   MUTATION_STRICT=1    exit 1 when a survivor is not on the equivalent list
+#   MUTATION_RESUME=1    reuse the results recorded by earlier runs (below)
+#   MUTATION_PRESET=tsan run in the tsan preset (build/tsan) instead: by default
+#                        the mutants of tests/tsan_mutants.txt, each of which
+#                        must be killed there
 #
 # Mutants: relational operators written as binary operators (`a < b`: spaced,
 # so template brackets and casts are left alone; shifts never), == and !=,
@@ -21,10 +25,21 @@
 # without a (void) cast). Comments, literals, preprocessor lines and
 # static_assert are never mutated.
 #
+# Each mutant runs in two stages. The unit, platform, C and concurrency test
+# programs are rebuilt and run directly, every test to the end, so that the
+# tests that kill it are known; only a mutant they all pass goes on to the
+# rebuild of the whole tree (tool, examples, fuzz regressions) and the rest of
+# CTest. Results are kept per mutant in build/PRESET/mutation-results.tsv
+# (id, status, killing tests, place and change; appended to, the last line of
+# a mutant counts); MUTATION_RESUME=1 takes the mutants recorded there as
+# done, so that a full run can be spread over several sittings.
+#
 # Score: killed / (killed + survivors). Survivors listed in
 # tests/equivalent_mutants.txt are reported as equivalent and left out of both.
+# Survivors listed in tests/tsan_mutants.txt (a lock taken out, say) count as
+# killed: the suite of the tsan preset kills them, which CI checks.
 # Each source file is restored after its mutant (also on Ctrl-C or an error)
-# and the tree is rebuilt at the end, so build/default matches the sources.
+# and the tree is rebuilt at the end, so the build matches the sources.
 import fcntl
 import glob
 import hashlib
@@ -40,11 +55,18 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 EQUIVALENT = ROOT / 'tests' / 'equivalent_mutants.txt'
+TSAN_ONLY = ROOT / 'tests' / 'tsan_mutants.txt'
+PRESET = os.environ.get('MUTATION_PRESET') or 'default'
+BUILD_DIR = ROOT / 'build' / PRESET
 DEFAULT_FILES = 'src/runtime/*.h src/runtime/*.cc src/transport/*.h src/transport/*.cc'
-BUILD = ['cmake', '--build', '--preset', 'default']
-# install_alone (label package) builds the whole tree afresh: minutes per mutant
-# for nothing the other tests do not already see.
-CTEST = ['ctest', '--preset', 'default', '--stop-on-failure', '--timeout', '60', '-LE', 'package']
+BUILD = ['cmake', '--build', '--preset', PRESET]
+# The first stage: programs that build in seconds after a change to src/ and
+# run in under a second. Their tests carry the label core.
+CORE = ['unit_tests', 'platform_tests', 'c_api_test', 'concurrency_test']
+# The second: everything else. install_alone (label package) builds the whole
+# tree afresh: minutes per mutant for nothing the other tests do not already see.
+CTEST = ['ctest', '--preset', PRESET, '--stop-on-failure', '--timeout', '60', '-LE', 'package|core']
+RESULTS = BUILD_DIR / 'mutation-results.tsv'
 
 IDENT = re.compile(r'[A-Za-z_]\w*')
 NUMBER = re.compile(r"\.?\d(?:[eEpP][+-]|'?[\w.])*")
@@ -235,10 +257,11 @@ def mutants_of(path):
     return src, found
 
 
-def load_equivalent():
+def load_list(path):
+    """The ids of a list of mutants, each with its reason."""
     listed = {}
-    if EQUIVALENT.exists():
-        for line in EQUIVALENT.read_text().splitlines():
+    if path.exists():
+        for line in path.read_text().splitlines():
             if line.strip() and not line.startswith('#'):
                 listed[line.split()[0]] = line.partition(' # ')[2].strip()
     return listed
@@ -260,14 +283,49 @@ def run(cmd, timeout=None, show=False):
     return done.returncode == 0, done.stdout
 
 
+def compile_failed(log):
+    # Past compiling and linking, the build runs a program made from the mutant
+    # (the fuzz seeds are generated from the test vectors): its failure is a
+    # test failing.
+    return bool(re.search(r'^FAILED: \S+\.o\s|collect2: error', log, re.M))
+
+
+def run_core(show):
+    """The core tests that fail: the names of failed GoogleTest cases, or the
+    program itself when it fails without naming one (a crash, a timeout)."""
+    failed = []
+    for name in CORE:
+        ok, log = run([str(BUILD_DIR / 'tests' / name)], timeout=60, show=show)
+        names = sorted(set(re.findall(r'^\[  FAILED  \] (\w+(?:/\w+)*\.\w+(?:/\w+)*)', log, re.M)))
+        failed += names if names else ([] if ok else [name])
+    return failed
+
+
 def build_and_test(show=False):
+    """The mutant's status and the tests that killed it."""
+    built, log = run(BUILD + ['--target'] + CORE, show=show)
+    if not built:
+        return ('no-compile' if compile_failed(log) else 'killed'), []
+    failed = run_core(show)
+    if failed:
+        return 'killed', failed
     built, log = run(BUILD, show=show)
     if not built:
-        # Past compiling and linking, the build runs a program made from the
-        # mutant (the fuzz seeds are generated from the test vectors): its
-        # failure is a test failing.
-        return 'no-compile' if re.search(r'^FAILED: \S+\.o\s|collect2: error', log, re.M) else 'killed'
-    return 'survived' if run(CTEST, timeout=1800, show=show)[0] else 'killed'
+        return ('no-compile' if compile_failed(log) else 'killed'), ['build']
+    passed, log = run(CTEST, timeout=1800, show=show)
+    if passed:
+        return 'survived', []
+    return 'killed', re.findall(r'^\s*\d+ - (\S+) \(', log, re.M) or ['ctest']
+
+
+def load_results():
+    done = {}
+    if RESULTS.exists():
+        for line in RESULTS.read_text().splitlines():
+            fields = line.split('\t')
+            if len(fields) >= 3:
+                done[fields[0]] = (fields[1], [k for k in fields[2].split(',') if k])
+    return done
 
 
 def main():
@@ -280,8 +338,10 @@ def main():
     for path in paths:
         sources[path], found = mutants_of(path)
         mutants, counts[path] = mutants + found, len(found)
-    if env('MUTATION_ID'):
-        wanted = env('MUTATION_ID').split()
+    listed, tsan_only = load_list(EQUIVALENT), load_list(TSAN_ONLY)
+    if env('MUTATION_ID') or PRESET == 'tsan':
+        # Under ThreadSanitizer, by default the mutants only it can tell.
+        wanted = (env('MUTATION_ID') or ' '.join(tsan_only)).split()
         mutants = [m for m in mutants if any(m.id.startswith(w) for w in wanted)]
     if env('MUTATION_SAMPLE'):
         rng = random.Random(int(env('MUTATION_SEED') or 1))
@@ -298,38 +358,48 @@ def main():
         sys.exit('mutation: no mutant selected')
 
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(130))
-    listed, began = load_equivalent(), time.monotonic()
-    if not (ROOT / 'build/default/build.ninja').exists() and not run(['cmake', '--preset', 'default'])[0]:
-        sys.exit('mutation: cmake --preset default failed')
-    lock = open(ROOT / 'build/default/.mutation.lock', 'w')
+    began = time.monotonic()
+    if not (BUILD_DIR / 'build.ninja').exists() and not run(['cmake', '--preset', PRESET])[0]:
+        sys.exit(f'mutation: cmake --preset {PRESET} failed')
+    lock = open(BUILD_DIR / '.mutation.lock', 'w')
     try:
         fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
     except BlockingIOError:
-        sys.exit('mutation: another run is using build/default')
+        sys.exit(f'mutation: another run is using build/{PRESET}')
     print('baseline: building and running the tests unchanged ...', flush=True)
-    if build_and_test() != 'survived':
+    if build_and_test()[0] != 'survived':
         sys.exit('mutation: the unchanged tree does not build or pass its tests')
-    results = []
+    results, done = [], load_results() if env('MUTATION_RESUME') == '1' else {}
+    record = open(RESULTS, 'a')
     try:
         for m in mutants:
             src = sources[m.path]
             print(f"{m.path}:{m.line}: {m.change} [{m.id}] ... ", end='', flush=True)
-            try:
-                write(m.path, src[:m.start] + m.new + src[m.end:])
-                status = build_and_test(show=bool(env('MUTATION_ID')))
-            finally:
-                # The original bytes, with a fresh mtime: the next build recompiles.
-                write(m.path, src)
-            if status == 'survived' and m.id in listed:
-                status = 'equivalent'
+            if m.id in done:
+                status, killers = done[m.id]
+            else:
+                try:
+                    write(m.path, src[:m.start] + m.new + src[m.end:])
+                    status, killers = build_and_test(show=bool(env('MUTATION_ID')))
+                finally:
+                    # The original bytes, with a fresh mtime: the next build recompiles.
+                    write(m.path, src)
+                print(m.id, status, ','.join(killers), f"{m.path}:{m.line}", m.change, sep='\t', file=record,
+                      flush=True)
+            if status in ('survived', 'equivalent'):
+                status = 'equivalent' if m.id in listed else 'survived'
+            if status == 'survived' and m.id in tsan_only and PRESET != 'tsan':
+                status = 'killed under tsan'
             print(status, flush=True)
             results.append((m, status))
     finally:
+        record.close()
         print('rebuilding the unchanged tree ...', flush=True)
         if not run(BUILD)[0]:
             print('mutation: the rebuild of the unchanged tree failed', file=sys.stderr)
 
     count = {s: sum(r == s for _, r in results) for s in ('killed', 'survived', 'equivalent', 'no-compile')}
+    count['killed'] += sum(r == 'killed under tsan' for _, r in results)
     survivors = [(m, s) for m, s in results if s in ('survived', 'equivalent')]
     if survivors:
         print('survivors:')

@@ -6,12 +6,16 @@
 // work of their own. Every result must be right and every block back; under
 // ThreadSanitizer (the tsan preset) nothing of it may race.
 #include <pthread.h>
+#include <sched.h>
+
+#include <atomic>
 
 #include "support.h"
 
 namespace {
 
-constexpr unsigned kThreads = 8, kBursts = 50, kRounds = 100;
+constexpr unsigned kThreads = 8, kBursts = 50, kRounds = 100, kBindBursts = 1000;
+smd::Context *const kContexts[] = {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend};
 constexpr size_t kMessages = sizeof kSamples / sizeof kSamples[0];
 pthread_barrier_t gStart, gDone;  // the threads and the test's own
 
@@ -66,9 +70,7 @@ TEST(Concurrency, FirstUseFromManyThreadsAtOnce) {
         pthread_barrier_wait(&gDone);
         if (burst + 1 == kBursts) break;  // the threads go on working now
         // Every thread waits for the next burst, which is a first use again.
-        for (smd::Context *c : {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend}) {
-            smd::ResetContextForTest(*c);
-        }
+        for (smd::Context *c : kContexts) smd::ResetContextForTest(*c);
     }
     for (unsigned i = 0; i < kThreads; ++i) {
         pthread_join(threads[i], nullptr);
@@ -79,6 +81,55 @@ TEST(Concurrency, FirstUseFromManyThreadsAtOnce) {
     EXPECT_EQ(rec_count_kind(REC_LOG), rounds);
     EXPECT_EQ(rec_live_blocks(), 0);
     EXPECT_EQ(rec_free_errors(), 0);
+}
+
+// The binding itself, at the same instant in two threads. A barrier releases
+// its threads one after the other, often further apart than a binding lasts,
+// so these two spin instead: the first returns the modules to their load-time
+// state and gives the start signal, which the second is already watching for.
+// Under ThreadSanitizer a binding without its lock shows as a race within a few
+// bursts; without it, both threads must still find every hook bound, the cache
+// pair the platform's.
+std::atomic<unsigned> gStarted{0}, gBound{0};
+
+// A tight spin: yielding at every turn would let the other thread finish its
+// binding before this one looks.
+void Await(const std::atomic<unsigned> &value, unsigned wanted) {
+    for (unsigned spins = 1; value.load(std::memory_order_acquire) != wanted; ++spins) {
+        if (spins % 4096 == 0) sched_yield();
+    }
+}
+
+void *Binder(void *arg) {
+    auto *unbound = static_cast<unsigned *>(arg);
+    const bool first = *unbound != 0;
+    *unbound = 0;
+    for (unsigned burst = 1; burst <= kBindBursts; ++burst) {
+        if (first) {
+            Await(gBound, 2 * (burst - 1));
+            for (smd::Context *c : kContexts) smd::ResetContextForTest(*c);
+            gStarted.store(burst, std::memory_order_release);
+        } else {
+            Await(gStarted, burst);
+        }
+        smd::Context &ctx = *kContexts[burst % 4];
+        smd::resolve_platform_hooks(ctx);
+        smd::resolve_cache_hooks(ctx);
+        *unbound += ctx.memAlloc == nullptr || ctx.memFree == nullptr || ctx.logWrite == nullptr ||
+                    ctx.cacheAlloc == ctx.defaultAlloc;
+        gBound.fetch_add(1, std::memory_order_release);
+    }
+    return nullptr;
+}
+
+TEST(Concurrency, BindingFromTwoThreadsAtOnce) {
+    pthread_t threads[2];
+    unsigned unbound[2] = {1, 0};  // the first thread starts each burst
+    for (unsigned i = 0; i < 2; ++i) pthread_create(&threads[i], nullptr, Binder, &unbound[i]);
+    for (unsigned i = 0; i < 2; ++i) {
+        pthread_join(threads[i], nullptr);
+        EXPECT_EQ(unbound[i], 0u) << "thread " << i;
+    }
 }
 
 }  // namespace

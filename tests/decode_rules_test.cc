@@ -5,6 +5,7 @@
 // read so far" are told apart.
 #include <string.h>
 
+#include "decode.h"
 #include "support.h"
 
 namespace {

@@ -8,7 +8,8 @@
 
 #include <string>
 
-#include "decode.h"
+#include "schema.h"
+#include "walk.h"
 
 inline void AppendString(std::string &out, const char *s) {
     if (s == nullptr) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "decode.h"
+#include "context.h"
 #include "record_text.h"
 #include "recorder.h"
 #include "ssh_msg_def/ssh_msg_def.h"
