@@ -41,12 +41,8 @@ constinit Context gClientSend = SSH_MSG_DEF_CONTEXT(1);
 constinit Context gServerRecv = SSH_MSG_DEF_CONTEXT(2);
 constinit Context gServerSend = SSH_MSG_DEF_CONTEXT(3);
 
-uint32_t HostByteOrderFlag() {
-    const uint32_t probe = 1;
-    unsigned char first;
-    __builtin_memcpy(&first, &probe, 1);
-    return first == 0 ? 1u : 0u;
-}
+// The compiler knows the byte order of the machine it compiles for.
+uint32_t HostByteOrderFlag() { return __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__; }
 
 // Load-time initialisers, one per module: the only code that runs at load. The
 // flag is written here only, before any thread can read it.
