@@ -367,8 +367,9 @@ def main():
     except BlockingIOError:
         sys.exit(f'mutation: another run is using build/{PRESET}')
     print('baseline: building and running the tests unchanged ...', flush=True)
-    if build_and_test()[0] != 'survived':
-        sys.exit('mutation: the unchanged tree does not build or pass its tests')
+    status, failed = build_and_test()
+    if status != 'survived':
+        sys.exit(f"mutation: the unchanged tree does not build or pass its tests ({', '.join(failed) or status})")
     results, done = [], load_results() if env('MUTATION_RESUME') == '1' else {}
     record = open(RESULTS, 'a')
     try:
