@@ -8,7 +8,8 @@
 //   with the byte order of a big-endian host;
 // - failing any one of its allocations fails the decode with one log line
 //   (code 12, the failed size, the allocating decoder's tag and format), keeps
-//   the scalars read before the failure, and gives every block back once;
+//   the scalars read before the failure, gives every block back once, and
+//   tells an observer of the decode of its failed size;
 // - a release nulls every owned pointer and nothing else, and a second one is
 //   harmless.
 // Blocks are counted and their frees matched by the recording platform stand-in.
@@ -205,6 +206,15 @@ struct Allocation {
     std::string tag;
 };
 
+// Counts the refusals an observed decode reports, keeping the last.
+struct Refusals {
+    int count = 0;
+    smd::Rule rule{};
+    uint32_t value = 0;
+    void Item(smd::Item, uint32_t, uint32_t, const char *) {}
+    void Refuse(smd::Rule r, uint32_t, uint32_t v) { ++count, rule = r, value = v; }
+};
+
 // Fails each allocation of the decode of `in` in turn; `full` is its result.
 template <const smd::Schema *S>
 void CheckAllocationFailures(const Bytes &in, const void *full, const std::vector<Allocation> &allocs) {
@@ -226,6 +236,13 @@ void CheckAllocationFailures(const Bytes &in, const void *full, const std::vecto
         SMD_CHECK(Text<S>(out.data()) == Text<S>(AfterFailedAllocation<S>(full, k).data()),
                   at() + "\nleft " + Text<S>(out.data()));
         CheckRelease<S>(out.data(), live);
+        // An observer (the inspection tool, say) is told why: one refusal, of the failed size.
+        rec_reset();
+        rec_fail_alloc_at(static_cast<long>(k));
+        Refusals seen;
+        SMD_CHECK(!smd::Inspect<S>(in.data(), static_cast<uint32_t>(in.size()), out.data(), seen) && seen.count == 1 &&
+                      seen.rule == smd::Rule::kNoMemory && seen.value == allocs[k].size,
+                  at());
     }
     rec_reset();
 }
