@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "realistic.h"
+
 namespace smd_bench {
 namespace {
 
@@ -36,29 +38,30 @@ inline void Escape(const void *p) { asm volatile("" : : "g"(p) : "memory"); }
     abort();
 }
 
-// A path of a file transfer, about 30 bytes.
+// The workload keeps its own copy of each string of the record (for the
+// allocation floor), in the record's order.
+char *Own(Workload &w, const char *text) { return const_cast<char *>(w.Keep(text)); }
+
 void FillFileTrans(Workload &w, SshcMsgDef_FileTrans *r, std::string source, std::string target) {
-    *r = {0x1A4, const_cast<char *>(w.Keep(std::move(source))), const_cast<char *>(w.Keep(std::move(target))), 8192};
+    *r = smd_realistic::kFileTrans;
+    r->field1 = const_cast<char *>(w.Keep(std::move(source)));
+    r->field2 = const_cast<char *>(w.Keep(std::move(target)));
 }
 
 void FillConnectPara(Workload &w, SshcMsgDef_ConnectPara *r) {
-    auto s = [&](const char *text) { return const_cast<char *>(w.Keep(text)); };
-    *r = {s("build-07.eu-west.internal.example.net"),
-          22,
-          s("deploy"),
-          30000,
-          s("/home/deploy/.ssh/id_ed25519"),
-          s("curve25519-sha256,ecdh-sha2-nistp256,diffie-hellman-group14-sha256,aes128-gcm,aes256-ctr,hmac-sha2-256"),
-          s("Authorised access only. Sessions are logged."),
-          3};
+    *r = smd_realistic::kConnectPara;
+    for (char **s : {&r->field0, &r->field2, &r->field4, &r->field5, &r->field6}) *s = Own(w, *s);
 }
 
 void FillPortList(Workload &w, SshsMsgDef_PortList *r, uint32_t ports) {
     w.ports.resize(ports);
-    for (uint32_t i = 0; i < ports; ++i) w.ports[i] = {10000 + i, 20000 + i};
+    for (uint32_t i = 0; i < ports; ++i) w.ports[i] = smd_realistic::Port(i);
     w.listCount = ports;
-    *r = {const_cast<char *>(w.Keep("tunnel-eu-west-07")), const_cast<char *>(w.Keep("10.20.30.40")), ports,
-          w.ports.data()};
+    *r = smd_realistic::kPortList;
+    r->field0 = Own(w, r->field0);
+    r->field1 = Own(w, r->field1);
+    r->forwardPortCount = ports;
+    r->forwardPort = w.ports.data();
 }
 
 // Encodes the record, checks that the encoding decodes back to a record that
@@ -120,9 +123,10 @@ std::unique_ptr<Workload> FileTransOf(uint32_t bytes) {
 std::vector<std::unique_ptr<Workload>> StandardWorkloads() {
     std::vector<std::unique_ptr<Workload>> all;
 
+    namespace real = smd_realistic;
     auto w = Make("FileTrans", kFileTransOps);
-    FillFileTrans(*w, reinterpret_cast<SshcMsgDef_FileTrans *>(w->record), "/home/alice/projects/app/main.c",
-                  "/srv/backup/2024/app/main.c.gz");
+    FillFileTrans(*w, reinterpret_cast<SshcMsgDef_FileTrans *>(w->record), real::kFileTrans.field1,
+                  real::kFileTrans.field2);
     all.push_back(Finish(std::move(w)));
 
     w = Make("ConnectPara", kConnectParaOps);
@@ -132,29 +136,23 @@ std::vector<std::unique_ptr<Workload>> StandardWorkloads() {
     w = Make("SftpciMessage", kSftpciOps);
     {
         auto *r = reinterpret_cast<SshcMsgDef_SftpciMessage *>(w->record);
-        r->field0 = 7;
-        r->field1 = 1;
-        r->field2 = 4096;
-        r->field3 = 0x20;
+        *r = real::kSftpciMessage;
         FillConnectPara(*w, &r->connectPara);
-        r->fileDir = {const_cast<char *>(w->Keep("/var/log/app/2024-06")), 0x1ED, 120, 1718000000,
-                      const_cast<char *>(w->Keep("*.log"))};
-        FillFileTrans(*w, &r->fileTrans, "/home/alice/projects/app/main.c", "/srv/backup/2024/app/main.c.gz");
+        r->fileDir.field0 = Own(*w, r->fileDir.field0);
+        r->fileDir.field4 = Own(*w, r->fileDir.field4);
+        FillFileTrans(*w, &r->fileTrans, r->fileTrans.field1, r->fileTrans.field2);
     }
     all.push_back(Finish(std::move(w)));
 
     w = Make("PortList16", kPortListOps);
-    FillPortList(*w, reinterpret_cast<SshsMsgDef_PortList *>(w->record), 16);
+    FillPortList(*w, reinterpret_cast<SshsMsgDef_PortList *>(w->record), real::kPortList.forwardPortCount);
     all.push_back(Finish(std::move(w)));
 
     w = Make("TcpForword64", kTcpForwordOps);
     {
         auto *r = reinterpret_cast<SshsMsgDef_TcpForwordMessage *>(w->record);
-        r->field0 = 3;
-        r->field1 = 0x7F000001;
-        r->field2 = 8080;
-        r->field3 = 1;
-        FillPortList(*w, &r->portList, 64);
+        *r = real::kTcpForwordMessage;
+        FillPortList(*w, &r->portList, real::kTcpForwordMessage.portList.forwardPortCount);
     }
     all.push_back(Finish(std::move(w)));
 
@@ -164,7 +162,7 @@ std::vector<std::unique_ptr<Workload>> StandardWorkloads() {
     all.push_back(Finish(std::move(w)));
 
     w = Make("ForwardPort", kForwardPortOps);
-    *reinterpret_cast<SshsMsgDef_ForwardPort *>(w->record) = {2222, 22};
+    *reinterpret_cast<SshsMsgDef_ForwardPort *>(w->record) = real::kForwardPort;
     all.push_back(Finish(std::move(w)));
 
     return all;
@@ -187,18 +185,12 @@ std::unique_ptr<Workload> WorkloadByName(const std::string &name) {
 
 const char *OpName(Op op) {
     switch (op) {
-        case Op::kPack:
-            return "pack";
-        case Op::kUnpackFree:
-            return "unpack+free";
-        case Op::kSendSingle:
-            return "sendsingle";
-        case Op::kSendBatch:
-            return "sendbatch";
-        case Op::kCopyFloor:
-            return "floor:copy";
-        case Op::kAllocFloor:
-            return "floor:alloc";
+        case Op::kPack: return "pack";
+        case Op::kUnpackFree: return "unpack+free";
+        case Op::kSendSingle: return "sendsingle";
+        case Op::kSendBatch: return "sendbatch";
+        case Op::kCopyFloor: return "floor:copy";
+        case Op::kAllocFloor: return "floor:alloc";
     }
     return "?";
 }
@@ -261,18 +253,12 @@ void AllocFloor(Workload &w) {
 
 OpFn OpFunction(Op op) {
     switch (op) {
-        case Op::kPack:
-            return &Pack;
-        case Op::kUnpackFree:
-            return &UnpackFree;
-        case Op::kSendSingle:
-            return &SendSingle;
-        case Op::kSendBatch:
-            return &SendBatch;
-        case Op::kCopyFloor:
-            return &CopyFloor;
-        case Op::kAllocFloor:
-            return &AllocFloor;
+        case Op::kPack: return &Pack;
+        case Op::kUnpackFree: return &UnpackFree;
+        case Op::kSendSingle: return &SendSingle;
+        case Op::kSendBatch: return &SendBatch;
+        case Op::kCopyFloor: return &CopyFloor;
+        case Op::kAllocFloor: return &AllocFloor;
     }
     return nullptr;
 }

@@ -1,23 +1,9 @@
 #include "samples.h"
 
+#include "realistic.h"
+
 namespace smd_fuzz {
 namespace {
-
-char *S(const char *s) { return const_cast<char *>(s); }
-
-SshsMsgDef_ForwardPort gPorts[] = {{22, 2222}, {80, 8080}, {443, 8443}, {5432, 15432}, {0, 9000}, {6379, 0}};
-
-const SshcMsgDef_FileTrans kTrans = {0x1A4, S("/home/operator/projects/release/archive-2024-06.tar.gz"),
-                                     S("/srv/backup/incoming/"), 1};
-const SshcMsgDef_FileDir kDir = {S("/var/log/remote/build-07"), 1, 0x1ED, 4096, S("*.log")};
-const SshcMsgDef_ConnectPara kPara = {S("build-07.internal.example.org"),
-                                      22,
-                                      S("operator"),
-                                      3,
-                                      S("/home/operator/.ssh/id_ed25519"),
-                                      S("aes128-ctr,aes192-ctr,aes256-ctr,aes128-gcm,aes256-gcm"),
-                                      S("Authorised use only. Sessions are logged."),
-                                      30000};
 
 template <const smd::Schema *S>
 Sample Encode(const char *name, const void *rec) {
@@ -30,17 +16,14 @@ Sample Encode(const char *name, const void *rec) {
 }  // namespace
 
 std::vector<Sample> RealisticSamples() {
-    const SshcMsgDef_SftpciMessage sftpci = {2, 1, 0x8000, 7, kPara, kDir, kTrans};
-    const SshsMsgDef_ForwardPort port = {22, 8080};
-    const SshsMsgDef_PortList list = {S("lo"), S("eth0"), 6, gPorts};
-    const SshsMsgDef_TcpForwordMessage tcp = {1, 2, 3, 4, {S("0.0.0.0"), S(""), 6, gPorts}};
-    return {Encode<&smd::kFileTrans>("file-trans", &kTrans),
-            Encode<&smd::kFileDir>("file-dir", &kDir),
-            Encode<&smd::kConnectPara>("connect-para", &kPara),
-            Encode<&smd::kSftpciMessage>("sftpci-message", &sftpci),
-            Encode<&smd::kPortList>("port-list", &list),
-            Encode<&smd::kForwardPort>("forward-port", &port),
-            Encode<&smd::kTcpForwordMessage>("tcp-forword-message", &tcp)};
+    namespace real = smd_realistic;
+    return {Encode<&smd::kFileTrans>("file-trans", &real::kFileTrans),
+            Encode<&smd::kFileDir>("file-dir", &real::kFileDir),
+            Encode<&smd::kConnectPara>("connect-para", &real::kConnectPara),
+            Encode<&smd::kSftpciMessage>("sftpci-message", &real::kSftpciMessage),
+            Encode<&smd::kPortList>("port-list", &real::kPortList),
+            Encode<&smd::kForwardPort>("forward-port", &real::kForwardPort),
+            Encode<&smd::kTcpForwordMessage>("tcp-forword-message", &real::kTcpForwordMessage)};
 }
 
 }  // namespace smd_fuzz

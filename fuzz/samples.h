@@ -1,7 +1,6 @@
-// Records as a client and a server really send them: every string slot set,
-// paths and algorithm lists of realistic length, lists of several ports, the
-// larger messages holding the smaller ones. Their encodings seed the fuzz
-// corpora and carry the regression runner's allocation-failure sweep.
+// The encodings of the realistic records (realistic.h), in this process's byte
+// order: they seed the fuzz corpora and carry the regression runner's
+// allocation-failure sweep.
 #ifndef SSH_MSG_DEF_FUZZ_SAMPLES_H
 #define SSH_MSG_DEF_FUZZ_SAMPLES_H
 
