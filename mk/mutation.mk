@@ -7,6 +7,7 @@
 #   make mutation MUTATION_STRICT=1      fails on a survivor missing from tests/equivalent_mutants.txt
 #   make mutation MUTATION_PRESET=tsan   the mutants of tests/tsan_mutants.txt under ThreadSanitizer
 #   make mutation MUTATION_RESUME=1      goes on from the results an interrupted run recorded
+#                                        (or =FILE: from a copy of them)
 # The sources are edited in place one mutant at a time: leave the tree alone
 # while it runs.
 .PHONY: mutation

@@ -13,7 +13,8 @@
 #                        output of their build and tests, to re-check one
 #   MUTATION_LIST=1      list the mutants with their ids and counts, run nothing
 #   MUTATION_STRICT=1    exit 1 when a survivor is not on the equivalent list
-#   MUTATION_RESUME=1    reuse the results recorded by earlier runs (below)
+#   MUTATION_RESUME=1    reuse the results recorded by earlier runs (below), or
+#   MUTATION_RESUME=FILE those recorded in FILE (a copy kept from another tree)
 #   MUTATION_PRESET=tsan run in the tsan preset (build/tsan) instead: by default
 #                        the mutants of tests/tsan_mutants.txt, each of which
 #                        must be killed there
@@ -32,7 +33,8 @@
 # CTest. Results are kept per mutant in build/PRESET/mutation-results.tsv
 # (id, status, killing tests, place and change; appended to, the last line of
 # a mutant counts); MUTATION_RESUME=1 takes the mutants recorded there as
-# done, so that a full run can be spread over several sittings.
+# killed or not compiling as done (survivors run again), so that a full run can
+# be spread over several sittings.
 #
 # Score: killed / (killed + survivors). Survivors listed in
 # tests/equivalent_mutants.txt are reported as equivalent and left out of both.
@@ -318,14 +320,15 @@ def build_and_test(show=False):
     return 'killed', re.findall(r'^\s*\d+ - (\S+) \(', log, re.M) or ['ctest']
 
 
-def load_results():
+def load_results(path):
+    """The recorded mutants that need no new run: those killed or not compiling
+    (a survivor runs again, since a test may have been added for it)."""
     done = {}
-    if RESULTS.exists():
-        for line in RESULTS.read_text().splitlines():
-            fields = line.split('\t')
-            if len(fields) >= 3:
-                done[fields[0]] = (fields[1], [k for k in fields[2].split(',') if k])
-    return done
+    for line in path.read_text().splitlines() if path.exists() else []:
+        fields = line.split('\t')
+        if len(fields) >= 3:
+            done[fields[0]] = (fields[1], [k for k in fields[2].split(',') if k])
+    return {i: r for i, r in done.items() if r[0] in ('killed', 'no-compile')}
 
 
 def main():
@@ -370,7 +373,8 @@ def main():
     status, failed = build_and_test()
     if status != 'survived':
         sys.exit(f"mutation: the unchanged tree does not build or pass its tests ({', '.join(failed) or status})")
-    results, done = [], load_results() if env('MUTATION_RESUME') == '1' else {}
+    resume = env('MUTATION_RESUME') or ''
+    results, done = [], load_results(RESULTS if resume == '1' else Path(resume)) if resume else {}
     record = open(RESULTS, 'a')
     try:
         for m in mutants:
