@@ -36,6 +36,7 @@ struct Rule {
     int64_t len = -1;   // the length passed, when not the buffer's
     bool nullBuf = false;
     bool nullRec = false;
+    long failAlloc = -1;  // the allocation made to fail, counted from 0
 };
 void PrintTo(const Rule &p, std::ostream *os) { *os << p.what; }
 
@@ -67,6 +68,16 @@ const Rule kRules[] = {
     {"string too long", &kFileTrans, &kFt, {28, 4, 4}, "", kFtScalar},
     {"string length wraps", &kFileTrans, &kFt, {28, 0xFFFFFFFF, 4}, "", kFtScalar},
     {"second string fails", &kFileTrans, &kFt, {12, 16, 2}, "", kFtScalar},
+    {"no memory for a string",
+     &kFileTrans,
+     &kFt,
+     {},
+     "12 SshcMsgDef_FileTrans_unpack [ZIRKO]:Malloc unpack data unsuccess, size(3)",
+     kFtScalar,
+     -1,
+     false,
+     false,
+     0},
     {"delegating null buffer",
      &kConnectPara,
      &kCp,
@@ -96,6 +107,16 @@ const Rule kRules[] = {
      "{1, 0, 0, 0, {null, 5, null, 0, null, null, null, 0}, {null, 0, 0, 0, null}, {0, null, null, 0}}"},
     {"element table", &kPortList, &kPl, {41, 0x1000, 4}, "Table offset(4137) is out of range(4 - 81)", kListFailed},
     {"element offset wraps", &kPortList, &kPl, {37, 0xFFFFFFF0, 4}, "", kListFailed},
+    {"no memory for a list",
+     &kPortList,
+     &kPl,
+     {},
+     "12 SshsMsgDef_PortList_unpack_non_root [ZIRKO]:Malloc unpack data unsuccess,                size(16)",
+     kListFailed,
+     -1,
+     false,
+     false,
+     1},
     {"count 2^30", &kPortList, &kPl, {33, 0x40000000, 4}, "", kListEmpty},
     {"count past end", &kPortList, &kPl, {33, 20, 4}, "", kListEmpty},
     {"count word past end", &kPortList, &kPl, {22, 0x100, 4}, "", kListEmpty},
@@ -128,6 +149,7 @@ TEST_P(DecodeRuleTest, RejectsWithItsLogAndRecordState) {
     Storage out;
     memcpy(out.bytes, r.record, r.codec->size);
     rec_reset();
+    rec_fail_alloc_at(r.failAlloc);
     const uint32_t len = r.len >= 0 ? static_cast<uint32_t>(r.len) : static_cast<uint32_t>(buf.size());
     EXPECT_EQ(r.codec->unpack(r.nullBuf ? nullptr : buf.data(), len, r.nullRec ? nullptr : out.get()), r.codec->size);
     std::string log = r.log;

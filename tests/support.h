@@ -8,6 +8,7 @@
 #include <stdio.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "context.h"
@@ -151,6 +152,13 @@ class LibTest : public ::testing::Test {
         }
     }
     void TearDown() override {
+        for (size_t i = 0; const RecEvent *e = rec_find(REC_LOG, i); ++i) {  // what Trace() leaves out of a log line
+            const auto *m = static_cast<const SshMsgDef_ModuleDesc *>(e->ptr2);
+            EXPECT_EQ(std::make_tuple(std::string(m->name), std::string(m->subName), m->moduleId, e->level,
+                                      std::string(e->file)),
+                      std::make_tuple("ZIRKO", "ZIRKO_VANTOME_SERIAL", 0x6200, 2u, ""))
+                << e->text;
+        }
         EXPECT_EQ(rec_live_blocks(), 0) << "blocks leaked";
         EXPECT_EQ(rec_free_errors(), 0) << "bad frees (unknown, double, tag/arg mismatch or overrun)";
     }

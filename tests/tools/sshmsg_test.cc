@@ -76,6 +76,10 @@ TEST(Sshmsg, Commands) {
          "    28  04 00 00 00                 field1: string length 4\n"
          "rejected: field1: 4 bytes at 32 run past the end of the 35-byte buffer\n",
          ""},
+        // Now the offset word of field1 is the one cut short.
+        {"echo 10000000 0C00 1300 0400 1000 00000000 0C000000 01000000 04000000 02000000 616200 | $T dump FileTrans "
+         "--hex | tail -1",
+         0, "rejected: field1: 4 bytes at 32 run past the end of the 35-byte buffer\n", ""},
         {"echo " PORT_LIST_HEX " | $T dump PortList --hex | sed -n '1,3p;14p;$p'", 0,
          "SshsMsgDef_PortList, 81 bytes\n"
          "offset  bytes                       meaning\n"
