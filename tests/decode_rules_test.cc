@@ -64,6 +64,7 @@ const Rule kRules[] = {
     {"scalar past end", &kFileTrans, &kFt, {8, 0xFFFF, 2}, "", "{0, null, null, 0}"},
     {"string slot past end", &kFileTrans, &kFt, {10, 20, 2}, "", kFtScalar},
     {"string offset wraps", &kFileTrans, &kFt, {24, 0xFFFFFFF0, 4}, "", kFtScalar},
+    {"string offset wraps onto field0", &kFileTrans, &kFt, {24, 0xFFFFFFFC, 4}, "", kFtScalar},
     {"string past end", &kFileTrans, &kFt, {24, 8, 4}, "", kFtScalar},
     {"string too long", &kFileTrans, &kFt, {28, 4, 4}, "", kFtScalar},
     {"string length wraps", &kFileTrans, &kFt, {28, 0xFFFFFFFF, 4}, "", kFtScalar},

@@ -167,6 +167,8 @@ const Accepted kAccepted[] = {
     // The fixed image: vtable after its table, negative delta.
     {&kForwardPort, "04000000 F4FFFFFF 16000000 901F0000 0800 0C00 0400 0800", "{22, 8080}"},
     {&kForwardPort, "04000000 f4ffffff 00000000 00000000 0800 0c00 0400 0800", "{0, 0}"},
+    // The vtable in the last 4 bytes, as far on as it may lie: no slots.
+    {&kForwardPort, "04000000 F4FFFFFF 16000000 901F0000 0400 0C00", "{0, 0}"},
     // Vtable length 7 drops slot 1 (it needs 8); 0 drops both.
     {&kForwardPort, "0C000000 0700 0C00 0400 0800 08000000 16000000 901F0000", "{22, 0}"},
     {&kForwardPort, "0C000000 0000 0C00 0400 0800 08000000 16000000 901F0000", "{0, 0}"},

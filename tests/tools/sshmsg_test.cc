@@ -80,6 +80,9 @@ TEST(Sshmsg, Commands) {
         {"echo 10000000 0C00 1300 0400 1000 00000000 0C000000 01000000 04000000 02000000 616200 | $T dump FileTrans "
          "--hex | tail -1",
          0, "rejected: field1: 4 bytes at 32 run past the end of the 35-byte buffer\n", ""},
+        {"echo 10000000 0C00 1300 0400 0800 00000000 0C000000 01000000 F0FFFFFF 02000000 616200 | $T dump FileTrans "
+         "--hex | tail -1",
+         0, "rejected: field1: forward offset 4294967280 at 24 wraps past 2^32\n", ""},
         {"echo " PORT_LIST_HEX " | $T dump PortList --hex | sed -n '1,3p;14p;$p'", 0,
          "SshsMsgDef_PortList, 81 bytes\n"
          "offset  bytes                       meaning\n"
