@@ -70,6 +70,8 @@ TEST(Sshmsg, Commands) {
          "Table offset(255) is out of range(4 - 8)\nsshmsg: SshsMsgDef_PortList rejected the buffer (8 bytes): "
          "table offset 255 (from the offset at 0) is outside 4 to 4\n"},
         {"echo 0102 | $T decode FileTrans --hex", 1, "", "(2 bytes): a buffer of 2 bytes is below the 4-byte minimum"},
+        {"echo 04000000 F0FFFFFF 16000000 901F0000 0400 0C00 | $T decode ForwardPort --hex", 1, "",
+         "(20 bytes): the vtable delta at 4 puts the vtable at 20, outside 4 to 16\n"},
         {"echo 10000000 0C00 1300 0400 0800 00000000 0C000000 01000000 04000000 04000000 616200 | $T dump FileTrans "
          "--hex | tail -2",
          0,
