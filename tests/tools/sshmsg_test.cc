@@ -114,6 +114,36 @@ osal: 1 send buffer, 2 record blocks allocated; 0 still live
     });
 }
 
+// The rule that refused a buffer, as the tool states it: one row per rule the
+// tests above leave out.
+TEST(Sshmsg, Refusals) {
+    const std::pair<const char *, const char *> rows[] = {
+        {"FileTrans 100000002000130004000800000000000c000000010000000400000002000000616200",
+         "vtable length 32 at 4 runs past the end (31 bytes left)"},
+        {"FileTrans 100000000c001300ffff0800000000000c000000010000000400000002000000616200",
+         "field0: 4 bytes at 65551 run past the end of the 35-byte buffer"},
+        {"PortList "
+         "0e0000000a001f000400000008000a000000080000000b0000000200000061620000000040100000001c0000000800080004000000080"
+         "000000500000008000c0004000800080000000700000009000000",
+         "forwardPort: count 1073741824 at 33 is above 0x3FFFFFFF"},
+        {"PortList "
+         "0e0000000a001f000400000008000a000000080000000b0000000200000061620014000000100000001c0000000800080004000000080"
+         "000000500000008000c0004000800080000000700000009000000",
+         "forwardPort: 80 bytes at 37 run past the end of the 81-byte buffer"},
+        {"PortList "
+         "0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000f0ffffff1c0000000800080004000000080"
+         "000000500000008000c0004000800080000000700000009000000",
+         "forwardPort: forward offset 4294967280 at 37 wraps past 2^32"},
+    };
+    std::vector<Case> cases;
+    for (const auto &[input, reason] : rows) {
+        const std::string message = std::string(input).substr(0, std::string(input).find(' '));
+        cases.push_back({"echo " + std::string(input).substr(message.size()) + " | $T decode " + message + " --hex", 1,
+                         "", std::string(" bytes): ") + reason});
+    }
+    Check(cases);
+}
+
 // A write that fails is exit 2 with one line; a closed pipe ends the tool on
 // SIGPIPE (shell status 141), or, with SIGPIPE ignored, on EPIPE as exit 2.
 TEST(Sshmsg, FailedWrites) {
