@@ -3,6 +3,7 @@
 #   make mutation                        every mutant, then the score
 #   make mutation MUTATION_FILES=src/runtime/wire.h MUTATION_SAMPLE=10 MUTATION_SEED=2
 #   make mutation MUTATION_LIST=1        the mutants with their ids, and the count per file
+#   make mutation MUTATION_KILLS=1       what each core test kills, alone and in all (recorded results)
 #   make mutation MUTATION_ID=490d2da54b one mutant again (a survivor, say)
 #   make mutation MUTATION_STRICT=1      fails on a survivor missing from tests/equivalent_mutants.txt
 #   make mutation MUTATION_PRESET=tsan   the mutants of tests/tsan_mutants.txt under ThreadSanitizer
@@ -15,5 +16,5 @@
 mutation: deps
 	@MUTATION_FILES='$(MUTATION_FILES)' MUTATION_SAMPLE='$(MUTATION_SAMPLE)' MUTATION_SEED='$(MUTATION_SEED)' \
 		MUTATION_LIST='$(MUTATION_LIST)' MUTATION_ID='$(MUTATION_ID)' MUTATION_STRICT='$(MUTATION_STRICT)' \
-		MUTATION_RESUME='$(MUTATION_RESUME)' MUTATION_PRESET='$(MUTATION_PRESET)' \
+		MUTATION_RESUME='$(MUTATION_RESUME)' MUTATION_PRESET='$(MUTATION_PRESET)' MUTATION_KILLS='$(MUTATION_KILLS)' \
 		python3 scripts/mutation.py

@@ -13,6 +13,8 @@
 #                        output of their build and tests, to re-check one
 #   MUTATION_LIST=1      list the mutants with their ids and counts, run nothing
 #   MUTATION_STRICT=1    exit 1 when a survivor is not on the equivalent list
+#   MUTATION_KILLS=1     from the recorded results (or =FILE), run nothing: how
+#                        many mutants each core test kills, and kills alone
 #   MUTATION_RESUME=1    reuse the results recorded by earlier runs (below), or
 #   MUTATION_RESUME=FILE those recorded in FILE (a copy kept from another tree)
 #   MUTATION_PRESET=tsan run in the tsan preset (build/tsan) instead: by default
@@ -303,6 +305,38 @@ def run_core(show):
     return failed
 
 
+def core_tests():
+    """Every test of the core programs: GoogleTest names, or the program itself."""
+    names = []
+    for name in CORE:
+        ok, log = run([str(BUILD_DIR / 'tests' / name), '--gtest_list_tests'], timeout=60)
+        suite, found = '', []
+        for line in log.splitlines() if ok else []:
+            if line and not line.startswith((' ', 'Running main')):
+                suite = line.strip()
+            elif line.startswith('  '):
+                found.append(suite + line.split()[0])
+        names += found or [name]
+    return names
+
+
+def kill_report(path):
+    """How many recorded mutants each core test kills, and how many of them no
+    other test kills: a test that kills nothing alone adds nothing the others
+    do not already catch."""
+    done = load_results(path)
+    kills, alone = {}, {}
+    for status, killers in done.values():
+        for k in killers if status == 'killed' else []:
+            kills[k] = kills.get(k, 0) + 1
+            alone[k] = alone.get(k, 0) + (len(killers) == 1)
+    tests = core_tests()
+    for t in sorted(set(tests) | set(kills), key=lambda t: (alone.get(t, 0), kills.get(t, 0), t)):
+        print(f"{alone.get(t, 0):5} alone {kills.get(t, 0):5} in all  {t}")
+    print(f"{sum(s == 'killed' for s, _ in done.values())} killed mutants recorded in {path}; "
+          f"{sum(not alone.get(t) for t in tests)} of {len(tests)} core tests kill none alone")
+
+
 def build_and_test(show=False):
     """The mutant's status and the tests that killed it."""
     built, log = run(BUILD + ['--target'] + CORE, show=show)
@@ -350,6 +384,9 @@ def main():
         rng = random.Random(int(env('MUTATION_SEED') or 1))
         mutants = rng.sample(mutants, min(int(env('MUTATION_SAMPLE')), len(mutants)))
         mutants.sort(key=lambda m: (m.path, m.start))
+    if env('MUTATION_KILLS'):
+        kill_report(Path(env('MUTATION_KILLS')) if env('MUTATION_KILLS') != '1' else RESULTS)
+        return 0
     if env('MUTATION_LIST'):
         for m in mutants:
             print(f"{m.path}:{m.line}: {m.change} [{m.id}]")
