@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "encode.h"
 #include "support.h"
 
 namespace {
@@ -227,5 +228,19 @@ constexpr auto kSchemaVerdicts = []<size_t... I>(std::index_sequence<I...>) {
 TEST(Schema, MalformedTablesAreRefused) {
     for (size_t i = 0; i < kSchemaCount; ++i) EXPECT_EQ(kSchemaVerdicts[i], i == kSchemaCount - 1) << "row " << i;
 }
+
+// A list is found in any slot, also in the first, and in a table nested there:
+// the encoder's size check counts list elements only where it finds lists.
+constexpr smd::Field kListFirst[] = {{smd::Kind::kVector, 0, 8, &smd::kForwardPort, "v"}};
+constexpr smd::Field kListInFirst[] = {{smd::Kind::kTable, 0, 0, &smd::kPortList, "t"}};
+constexpr bool HasList(const smd::Field *fields) {
+    smd::Schema s = smd::kForwardPort;
+    s.fields = fields;
+    s.slotCount = 1;
+    return smd::HasVector(s);
+}
+constexpr bool kListsFound[] = {HasList(kListFirst), HasList(kListInFirst)};
+
+TEST(Schema, ListsAreFoundInEverySlot) { EXPECT_EQ(std::to_array(kListsFound), (std::array{true, true})); }
 
 }  // namespace

@@ -105,7 +105,8 @@ template <const Schema *E, Sizing kSizing>
     if constexpr (kSizing == Sizing::kApart) {
         return 0;
     } else if constexpr (kSizing == Sizing::kBound) {
-        return n * MaxTableSize(*E);
+        constexpr uint64_t kLargest = MaxTableSize(*E);
+        return n * kLargest;
     } else if constexpr (ScalarsOnly(*E)) {
         // Elements that are nothing but their scalars: every table has the same
         // fixed part plus 4 bytes per non-zero word.
