@@ -229,18 +229,29 @@ TEST(Schema, MalformedTablesAreRefused) {
     for (size_t i = 0; i < kSchemaCount; ++i) EXPECT_EQ(kSchemaVerdicts[i], i == kSchemaCount - 1) << "row " << i;
 }
 
-// A list is found in any slot, also in the first, and in a table nested there:
-// the encoder's size check counts list elements only where it finds lists.
-constexpr smd::Field kListFirst[] = {{smd::Kind::kVector, 0, 8, &smd::kForwardPort, "v"}};
-constexpr smd::Field kListInFirst[] = {{smd::Kind::kTable, 0, 0, &smd::kPortList, "t"}};
-constexpr bool HasList(const smd::Field *fields) {
+// Lists and strings are found in any slot, the first too, and in a table
+// nested there: the encoder sizes its list of string lengths by the strings it
+// finds, and counts list elements only where it finds lists.
+struct Shape {
+    bool lists;
+    uint32_t strings;
+    bool operator==(const Shape &) const = default;
+};
+constexpr smd::Field kShapeRows[][1] = {
+    {{smd::Kind::kVector, 0, 8, &smd::kForwardPort, "v"}},
+    {{smd::Kind::kTable, 0, 0, &smd::kPortList, "t"}},
+    {{smd::Kind::kString, 0, 0, nullptr, "s"}},
+};
+constexpr Shape ShapeOf(const smd::Field *fields) {
     smd::Schema s = smd::kForwardPort;
     s.fields = fields;
     s.slotCount = 1;
-    return smd::HasVector(s);
+    return {smd::HasVector(s), smd::StringCount(s)};
 }
-constexpr bool kListsFound[] = {HasList(kListFirst), HasList(kListInFirst)};
+constexpr Shape kShapes[] = {ShapeOf(kShapeRows[0]), ShapeOf(kShapeRows[1]), ShapeOf(kShapeRows[2])};
 
-TEST(Schema, ListsAreFoundInEverySlot) { EXPECT_EQ(std::to_array(kListsFound), (std::array{true, true})); }
+TEST(Schema, ListsAndStringsAreFoundInEverySlot) {
+    EXPECT_EQ(std::to_array(kShapes), (std::array<Shape, 3>{{{true, 0}, {true, 2}, {false, 1}}}));
+}
 
 }  // namespace
