@@ -18,6 +18,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <array>
+
 #include "schema.h"
 #include "securec.h"
 #include "ssh_msg_def/msg_common.h"
@@ -63,17 +65,6 @@ constexpr bool HasVector(const Schema &s) {
     return false;
 }
 
-// The largest nested size of a table that holds scalars and nested tables
-// only, as vector elements do: every scalar written.
-constexpr uint64_t MaxTableSize(const Schema &s) {
-    uint64_t size = 8 + 2 * s.slotCount;
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        if (s.fields[i].kind == Kind::kScalar) size += 4;
-        if (s.fields[i].kind == Kind::kTable) size += 4 + MaxTableSize(*s.fields[i].nested);
-    }
-    return size;
-}
-
 // The non-zero values among n words.
 [[SSH_MSG_DEF_INLINE]] inline uint64_t NonZeroWords(const uint32_t *words, size_t n) {
     uint64_t count = 0;
@@ -86,9 +77,7 @@ constexpr uint64_t MaxTableSize(const Schema &s) {
 // computation measures each string once and the writer reuses the figure, which
 // it may: the record must not change between the two.
 template <const Schema *S>
-struct StringLengths {
-    uint32_t at[StringCount(*S) > 0 ? StringCount(*S) : 1];
-};
+using StringLengths = std::array<uint32_t, StringCount(*S)>;
 
 // How a size computation counts the element tables of a list. kExact: their
 // bytes. kBound: every element at its largest size, so at least that, and no
@@ -98,26 +87,20 @@ enum class Sizing { kExact, kBound, kApart };
 template <const Schema *S, Sizing kSizing = Sizing::kExact>
 uint64_t TableSize(const void *record, uint32_t *&lengths);
 
-// Bytes of the element tables of one list of n elements.
+// Bytes of the element tables of one list of n elements. An element is
+// nothing but its scalars, so every table has the same fixed part plus 4 bytes
+// per non-zero word, and at most 4 bytes per word.
 template <const Schema *E, Sizing kSizing>
 [[SSH_MSG_DEF_INLINE]] inline uint64_t ListTables(const uint8_t *elements, uint32_t n) {
-    static_assert(StringCount(*E) == 0 && !HasVector(*E));
+    static_assert(ScalarsOnly(*E), "list elements other than packed scalars need a size computation of their own");
+    constexpr uint32_t k = E->slotCount;
     if constexpr (kSizing == Sizing::kApart) {
         return 0;
     } else if constexpr (kSizing == Sizing::kBound) {
-        constexpr uint64_t kLargest = MaxTableSize(*E);
-        return n * kLargest;
-    } else if constexpr (ScalarsOnly(*E)) {
-        // Elements that are nothing but their scalars: every table has the same
-        // fixed part plus 4 bytes per non-zero word.
-        constexpr uint32_t k = E->slotCount;
+        return n * static_cast<uint64_t>(8 + 6 * k);
+    } else {
         return n * static_cast<uint64_t>(8 + 2 * k) +
                4 * NonZeroWords(reinterpret_cast<const uint32_t *>(elements), static_cast<size_t>(n) * k);
-    } else {
-        uint64_t size = 0;
-        uint32_t *none = nullptr;  // the elements hold no strings
-        for (uint32_t i = 0; i < n; ++i) size += TableSize<E>(elements + static_cast<size_t>(i) * E->recordSize, none);
-        return size;
     }
 }
 
@@ -201,7 +184,7 @@ template <const Schema *S>
 uint32_t RootSize(const void *record) {
     if (record == nullptr) return 0;
     StringLengths<S> lengths;
-    return MeasureRoot<S>(record, lengths.at);
+    return MeasureRoot<S>(record, lengths.data());
 }
 
 template <const Schema *E, class W>
@@ -356,9 +339,9 @@ template <const Schema *S>
 uint32_t Pack(const void *record, uint8_t *buf, uint32_t *length) {
     if (record == nullptr || length == nullptr) return SSH_MSG_DEF_ERROR;
     StringLengths<S> lengths;
-    uint32_t *next = lengths.at;
+    uint32_t *next = lengths.data();
     if (!FitsIn<S>(record, *length, next)) return SSH_MSG_DEF_ERROR;
-    const uint32_t written = WriteMeasured<S>(buf, *length, record, lengths.at);
+    const uint32_t written = WriteMeasured<S>(buf, *length, record, lengths.data());
     if (written == 0) return SSH_MSG_DEF_ERROR;
     *length = written;
     return 0;

@@ -42,11 +42,11 @@ uint32_t SendSingle(uint32_t handle, const void *record, uint64_t target) {
     } else {
         if (record == nullptr) return SSH_MSG_DEF_ERROR;
         StringLengths<S> lengths;
-        const uint32_t size = MeasureRoot<S>(record, lengths.at);
+        const uint32_t size = MeasureRoot<S>(record, lengths.data());
         if (size == 0) return SSH_MSG_DEF_ERROR;
         auto *buf = static_cast<uint8_t *>(SendAlloc(*S->send, size, S->tags.sendSingle));
         if (buf == nullptr) return SSH_MSG_DEF_ERROR;
-        (void)WriteMeasured<S>(buf, size, record, lengths.at);
+        (void)WriteMeasured<S>(buf, size, record, lengths.data());
         const SshMsgDef_MsgDesc desc{buf, S->msgId, size};
         const uint32_t result = CallFramework(handle, &desc, 1, target);
         SendFree(*S->send, buf, S->tags.sendSingle);
@@ -101,12 +101,12 @@ uint32_t SendBatch(uint32_t handle, const void *records, uint32_t count, uint64_
             // The record's size against the room left (a full area leaves none);
             // the size is what the writer then writes.
             StringLengths<S> lengths;
-            uint32_t *next = lengths.at;
+            uint32_t *next = lengths.data();
             if (record == nullptr || !FitsIn<S>(record, kBatchArea - used, next)) {
                 SendFree(*S->send, block, S->tags.sendBatch);
                 return SSH_MSG_DEF_ERROR;
             }
-            const uint32_t size = WriteMeasured<S>(block + used, kBatchArea - used, record, lengths.at);
+            const uint32_t size = WriteMeasured<S>(block + used, kBatchArea - used, record, lengths.data());
             descs[i] = {block + used, S->msgId, size};
             used += size;
         }
