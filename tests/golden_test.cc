@@ -235,27 +235,33 @@ TEST(Schema, MalformedTablesAreRefused) {
 
 // Lists and strings are found in any slot, the first too, and in a table
 // nested there: the encoder sizes its list of string lengths by the strings it
-// finds, and counts list elements only where it finds lists.
+// finds, and counts list elements only where it finds lists. Only a record of
+// packed scalars may be a list element.
 struct Shape {
     bool lists;
     uint32_t strings;
+    bool scalarsOnly;
     bool operator==(const Shape &) const = default;
 };
 constexpr smd::Field kShapeRows[][1] = {
     {{smd::Kind::kVector, 0, 8, &smd::kForwardPort, "v"}},
     {{smd::Kind::kTable, 0, 0, &smd::kPortList, "t"}},
     {{smd::Kind::kString, 0, 0, nullptr, "s"}},
+    {{smd::Kind::kScalar, 0, 0, nullptr, "a"}},
 };
 constexpr Shape ShapeOf(const smd::Field *fields) {
     smd::Schema s = smd::kForwardPort;
     s.fields = fields;
     s.slotCount = 1;
-    return {smd::HasVector(s), smd::StringCount(s)};
+    s.recordSize = 4;
+    return {smd::HasVector(s), smd::StringCount(s), smd::ScalarsOnly(s)};
 }
-constexpr Shape kShapes[] = {ShapeOf(kShapeRows[0]), ShapeOf(kShapeRows[1]), ShapeOf(kShapeRows[2])};
+constexpr Shape kShapes[] = {ShapeOf(kShapeRows[0]), ShapeOf(kShapeRows[1]), ShapeOf(kShapeRows[2]),
+                             ShapeOf(kShapeRows[3])};
 
 TEST(Schema, ListsAndStringsAreFoundInEverySlot) {
-    EXPECT_EQ(std::to_array(kShapes), (std::array<Shape, 3>{{{true, 0}, {true, 2}, {false, 1}}}));
+    EXPECT_EQ(std::to_array(kShapes),
+              (std::array<Shape, 4>{{{true, 0, false}, {true, 2, false}, {false, 1, false}, {false, 0, true}}}));
 }
 
 }  // namespace
