@@ -183,6 +183,9 @@ const Accepted kAccepted[] = {
     {&kFileTrans, "10000000 0C00 0000 0000 0400 0000 0000 0C000000 04000000 02000000 6162", "{0, \"ab\", null, 0}"},
     // A FileDir vtable of 8 bytes: slots 0 and 1 only.
     {&kFileDir, "12000000 0800 0000 0000 0400 000000000000 0E000000 09000000", "{null, 9, 0, 0, null}"},
+    // A list whose offsets end exactly at the end of the buffer: the last one
+    // is 0, so its element table is the offset word itself, vtable and all.
+    {&kPortList, "0E000000 0A00 0000 0000 0000 0400 0A000000 04000000 01000000 00000000", "{null, null, 1:[{0, 0}]}"},
     // A present list with count 0: no array.
     {&kPortList, "0E000000 0A00 0000 0000 0000 0400 0A000000 04000000 00000000", "{null, null, 0:null}"},
 };
