@@ -3,7 +3,7 @@
 // target and by the regression runner:
 // - a failed decode leaves a record that owns nothing and no block behind;
 // - a successful decode owns one block per string and per non-empty list, logs
-//   nothing, packs to exactly RootSize bytes (one byte less is refused), and
+//   nothing, packs to exactly its measured size (one byte less is refused), and
 //   that encoding decodes to an equal record and packs to the same bytes, also
 //   with the byte order of a big-endian host;
 // - failing any one of its allocations fails the decode with one log line
@@ -165,13 +165,20 @@ void CheckSwappedRoundTrip(const void *rec, const std::string &want, uint32_t si
     CheckRelease<S>(back.data(), live);
 }
 
-// Packs the record (whose decoded form renders as `want`) into exactly RootSize
-// bytes, refuses one byte less without writing, packs the same bytes into larger
+// The encoded size of a record, as the encoder measures it.
+template <const smd::Schema *S>
+uint32_t EncodedSize(const void *rec) {
+    smd::StringLengths<S> lengths;
+    return smd::MeasureRoot<S>(rec, lengths.data());
+}
+
+// Packs the record (whose decoded form renders as `want`) into exactly its
+// measured size, refuses one byte less without writing, packs the same bytes into larger
 // rooms, decodes the encoding back to `want` and packs that to the same bytes.
 // Returns the encoding.
 template <const smd::Schema *S>
 Bytes CheckRoundTrip(const void *rec, const std::string &want) {
-    const uint32_t size = smd::RootSize<S>(rec);
+    const uint32_t size = EncodedSize<S>(rec);
     SMD_CHECK(size >= 12 + 2 * S->slotCount, want);
     Bytes enc(size);
     uint32_t length = size;

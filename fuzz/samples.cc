@@ -7,7 +7,7 @@ namespace {
 
 template <const smd::Schema *S>
 Sample Encode(const char *name, const void *rec) {
-    Bytes out(smd::RootSize<S>(rec));
+    Bytes out(EncodedSize<S>(rec));
     uint32_t len = static_cast<uint32_t>(out.size());
     if (smd::Pack<S>(rec, out.data(), &len) != 0) Fail("a sample packs", name);
     return {S, name, out};

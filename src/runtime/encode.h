@@ -178,15 +178,6 @@ template <const Schema *S>
     return size <= room;
 }
 
-// Root size computation: the exact encoded size, or 0 for a null record or an
-// encoding that does not fit in 32 bits.
-template <const Schema *S>
-uint32_t RootSize(const void *record) {
-    if (record == nullptr) return 0;
-    StringLengths<S> lengths;
-    return MeasureRoot<S>(record, lengths.data());
-}
-
 template <const Schema *E, class W>
 uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, uint32_t n);
 
