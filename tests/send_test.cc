@@ -2,6 +2,8 @@
 // layout, bytes), all-or-nothing batches at the 65536-byte boundary, the fixed
 // ForwardPort image, framework results passed back, and every block released
 // once with its tag (the fixture checks the pairing).
+#include <sys/mman.h>
+
 #include "support.h"
 
 namespace {
@@ -70,6 +72,26 @@ TEST_F(LibTest, BatchOfExactly65536IsSentAndOneByteMoreIsNot) {
     const std::vector<SshcMsgDef_FileTrans> many(5000);
     EXPECT_EQ(SshcMsgDef_FileTrans__sendmsg(1, many.data(), 5000), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(rec_count_kind(REC_SEND), 1u);
+}
+
+// An encoding of 2^32 bytes or more is refused before anything is allocated;
+// one byte less is attempted (and its allocation made to fail). A list of
+// 2^28 - 3 elements (zero pages, only read) and a string of 12 bytes make
+// 2^32 - 1 bytes; a string of 13 makes 2^32.
+TEST_F(LibTest, SingleSendRefusesAnEncodingOf4GiB) {
+    const uint32_t n = (1u << 28) - 3;
+    void *zeros = mmap(nullptr, size_t{8} * n, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(zeros, MAP_FAILED);
+    SshsMsgDef_PortList list = {S("twelve bytes"), nullptr, n, static_cast<SshsMsgDef_ForwardPort *>(zeros)};
+    rec_fail_alloc_at(0);
+    EXPECT_EQ(SshsMsgDef_PortList__sendsingle(1, &list, 0, 0), SSH_MSG_DEF_ERROR);
+    EXPECT_EQ(Trace(), Lines{"alloc 4294967295 0x6200 SshsMsgDef_PortList__sendsingle -> null"});
+    rec_reset();
+    rec_fail_alloc_at(0);
+    list.field0 = S("thirteen byte");
+    EXPECT_EQ(SshsMsgDef_PortList__sendsingle(1, &list, 0, 0), SSH_MSG_DEF_ERROR);
+    EXPECT_EQ(Trace(), Lines{});
+    munmap(zeros, size_t{8} * n);
 }
 
 TEST_F(LibTest, ForwardPortGoesAsFixedImages) {
