@@ -148,6 +148,7 @@ TEST_P(DecodeRuleTest, RejectsWithItsLogAndRecordState) {
         PutLe(buf.data() + from + r.patch.at, r.patch.value, r.patch.width);
     }
     Storage out;
+    memset(out.bytes, 0xA5, sizeof out.bytes);  // past the record: must stay as it is
     memcpy(out.bytes, r.record, r.codec->size);
     rec_reset();
     rec_fail_alloc_at(r.failAlloc);
@@ -160,6 +161,7 @@ TEST_P(DecodeRuleTest, RejectsWithItsLogAndRecordState) {
     if (!r.nullRec) {
         EXPECT_EQ(r.codec->describe(out.get()), r.after);
     }
+    EXPECT_EQ(Bytes(out.bytes + r.codec->size, std::end(out.bytes)), Bytes(sizeof out.bytes - r.codec->size, 0xA5));
     if (memcmp(out.bytes, r.record, r.codec->size) != 0) r.codec->release(out.get());
 }
 
