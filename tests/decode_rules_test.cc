@@ -171,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, DecodeRuleTest, ::testing::ValuesIn(kRules), [](
     return n;
 });
 
-TEST_F(LibTest, GuardedNestedDecoderChecksItsOwnParameters) {
+TEST_F(LibTest, GuardedNestedDecoderChecksItsParametersAndZeroesItsRecord) {
     SshsMsgDef_ForwardPort rec{3, 4};
     const uint8_t one = 0;
     EXPECT_FALSE((smd::DecodeNested<&smd::kForwardPort>({nullptr, 12, true}, 4, &rec)));
@@ -179,6 +179,11 @@ TEST_F(LibTest, GuardedNestedDecoderChecksItsOwnParameters) {
     EXPECT_EQ(Logs(), (Lines{std::string(kForward) + "Param invalid(null, 12, nonNull)",
                              "22 SshcMsgDef_FileTrans_unpack_non_root [ZIRKO]:Param invalid(nonNull, 1, nonNull)"}));
     EXPECT_EQ(rec.field0, 3u);
+    // Given good bytes, it zeroes the record first: slot 1 is absent here.
+    const Bytes onlySlot0 = Hex("0C000000 0600 0C00 0400 0000 08000000 16000000 901F0000");
+    EXPECT_TRUE(
+        (smd::DecodeNested<&smd::kForwardPort>({onlySlot0.data(), 24, smd::HostByteOrderFlag() != 0}, 12, &rec)));
+    EXPECT_EQ(kForwardPort.describe(&rec), "{22, 0}");
 }
 
 TEST_F(LibTest, ReleaseIsIdempotentAndIgnoresNull) {
