@@ -186,8 +186,9 @@ const Accepted kAccepted[] = {
     // A list whose offsets end exactly at the end of the buffer: the last one
     // is 0, so its element table is the offset word itself, vtable and all.
     {&kPortList, "0E000000 0A00 0000 0000 0000 0400 0A000000 04000000 01000000 00000000", "{null, null, 1:[{0, 0}]}"},
-    // A present list with count 0: no array.
-    {&kPortList, "0E000000 0A00 0000 0000 0000 0400 0A000000 04000000 00000000", "{null, null, 0:null}"},
+    // A present list with count 0: no array, and the string before it is kept.
+    {&kPortList, "0E000000 0A00 0000 0400 0000 0800 0A000000 08000000 0A000000 02000000 6162 00000000",
+     "{\"ab\", null, 0:null}"},
 };
 
 class AcceptedTest : public LibTest, public ::testing::WithParamInterface<Accepted> {};
