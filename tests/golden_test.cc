@@ -206,26 +206,32 @@ INSTANTIATE_TEST_SUITE_P(Vectors, AcceptedTest, ::testing::ValuesIn(kAccepted));
 
 // A schema that disagrees with its record is caught by the check every
 // message's schema passes at compile time. Each row breaks one rule, at its
-// boundary, in a 16-byte record of a fixed-image message; the last is sound.
+// boundary, in a 16-byte record (sent as a fixed image only where the row says so);
+// the last is sound.
 // The verdicts are reached at compile time and compared when the test runs.
 constexpr smd::Field kScalar{smd::Kind::kScalar, 0, 0, nullptr, "a"};
-constexpr smd::Field kSchemaRows[][2] = {
-    {kScalar, kScalar},                                         // two members in one place
-    {{smd::Kind::kVector, 0, 0, &smd::kForwardPort, "v"}, {}},  // array not after its count
-    {{smd::Kind::kVector, 0, 8, &smd::kFileTrans, "v"}, {}},    // elements that own memory
-    {{smd::Kind::kTable, 0, 0, nullptr, "t"}, {}},              // nested table without its schema
-    {{smd::Kind::kScalar, 0, 0, &smd::kForwardPort, "s"}, {}},  // a scalar with a schema
-    {kScalar, {smd::Kind::kString, 8, 0, nullptr, "s"}},        // fixed image of a string
-    {kScalar, {smd::Kind::kScalar, 16, 0, nullptr, "c"}},       // member past the record
-    {kScalar, {smd::Kind::kScalar, 12, 0, nullptr, "d"}},       // sound
+struct SchemaRow {
+    smd::Field fields[2];
+    bool fixedImage = false;
+};
+constexpr SchemaRow kSchemaRows[] = {
+    {{kScalar, kScalar}},                                         // two members in one place
+    {{{smd::Kind::kVector, 0, 0, &smd::kForwardPort, "v"}, {}}},  // array not after its count
+    {{{smd::Kind::kVector, 0, 8, &smd::kFileTrans, "v"}, {}}},    // elements that own memory
+    {{{smd::Kind::kTable, 0, 0, nullptr, "t"}, {}}},              // nested table without its schema
+    {{{smd::Kind::kScalar, 0, 0, &smd::kForwardPort, "s"}, {}}},  // a scalar with a schema
+    {{kScalar, {smd::Kind::kString, 8, 0, nullptr, "s"}}, true},  // fixed image of a string
+    {{kScalar, {smd::Kind::kScalar, 16, 0, nullptr, "c"}}},       // member past the record
+    {{kScalar, {smd::Kind::kScalar, 12, 0, nullptr, "d"}}},       // sound
 };
 constexpr size_t kSchemaCount = sizeof kSchemaRows / sizeof kSchemaRows[0];
 
 constexpr bool RowWellFormed(size_t i) {
     smd::Schema s = smd::kForwardPort;
     s.recordSize = 16;
-    s.fields = kSchemaRows[i];
-    s.slotCount = kSchemaRows[i][1].name != nullptr ? 2 : 1;
+    s.fields = kSchemaRows[i].fields;
+    s.slotCount = kSchemaRows[i].fields[1].name != nullptr ? 2 : 1;
+    s.fixedImage = kSchemaRows[i].fixedImage;
     return smd::WellFormed(s);
 }
 constexpr auto kSchemaVerdicts = []<size_t... I>(std::index_sequence<I...>) {
