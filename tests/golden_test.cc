@@ -71,10 +71,11 @@ TEST_P(GoldenTest, PacksExactlyAndUnpacksBack) {
     const Bytes want = Hex(g.hex);
     Storage in, out;
     g.fill(in.get());
-    Bytes exact(want.size(), 0xEE);  // exactly the room it needs, every byte to be written
+    Bytes exact(want.size() + 8, 0xEE);  // exactly the room it needs, every byte to be written, and 8 beyond
     uint32_t len = static_cast<uint32_t>(want.size());
     EXPECT_EQ(g.codec->pack(in.get(), exact.data(), &len), 0u);
-    EXPECT_EQ(exact, want);
+    EXPECT_EQ(Bytes(exact.begin(), exact.begin() + len), want);
+    EXPECT_EQ(Bytes(exact.begin() + len, exact.end()), Bytes(8, 0xEE));
     EXPECT_EQ(len, want.size());
 
     len = static_cast<uint32_t>(want.size()) - 1;  // one byte short: refused, untouched
