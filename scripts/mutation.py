@@ -35,8 +35,8 @@
 # CTest. Results are kept per mutant in build/PRESET/mutation-results.tsv
 # (id, status, killing tests, place and change; appended to, the last line of
 # a mutant counts); MUTATION_RESUME=1 takes the mutants recorded there as
-# killed or not compiling as done (survivors run again), so that a full run can
-# be spread over several sittings.
+# killed or not compiling, or as listed survivors, as done (other survivors run
+# again), so that a full run can be spread over several sittings.
 #
 # Score: killed / (killed + survivors). Survivors listed in
 # tests/equivalent_mutants.txt are reported as equivalent and left out of both.
@@ -354,15 +354,16 @@ def build_and_test(show=False):
     return 'killed', re.findall(r'^\s*\d+ - (\S+) \(', log, re.M) or ['ctest']
 
 
-def load_results(path):
-    """The recorded mutants that need no new run: those killed or not compiling
-    (a survivor runs again, since a test may have been added for it)."""
+def load_results(path, listed=()):
+    """The recorded mutants that need no new run: those killed or not compiling,
+    and survivors on a list (any other survivor runs again, since a test may
+    have been added for it)."""
     done = {}
     for line in path.read_text().splitlines() if path.exists() else []:
         fields = line.split('\t')
         if len(fields) >= 3:
             done[fields[0]] = (fields[1], [k for k in fields[2].split(',') if k])
-    return {i: r for i, r in done.items() if r[0] in ('killed', 'no-compile')}
+    return {i: r for i, r in done.items() if r[0] in ('killed', 'no-compile') or i in listed}
 
 
 def main():
@@ -411,7 +412,7 @@ def main():
     if status != 'survived':
         sys.exit(f"mutation: the unchanged tree does not build or pass its tests ({', '.join(failed) or status})")
     resume = env('MUTATION_RESUME') or ''
-    results, done = [], load_results(RESULTS if resume == '1' else Path(resume)) if resume else {}
+    results, done = [], load_results(RESULTS if resume == '1' else Path(resume), {**listed, **tsan_only}) if resume else {}
     record = open(RESULTS, 'a')
     try:
         for m in mutants:
