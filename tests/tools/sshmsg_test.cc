@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -117,33 +118,25 @@ osal: 1 send buffer, 2 record blocks allocated; 0 still live
 // The rule that refused a buffer, as the tool states it: one row per rule the
 // tests above leave out.
 TEST(Sshmsg, Refusals) {
-    const std::pair<const char *, const char *> rows[] = {
+    // The 81-byte PortList with `bytes` (hex) written at byte `at`, then `tail`.
+    auto list = [](size_t at, const char *bytes, const char *tail = "") {
+        return "PortList " + std::string(PORT_LIST_HEX).replace(2 * at, strlen(bytes), bytes) + tail;
+    };
+    const std::pair<std::string, const char *> rows[] = {
         {"FileTrans 100000002000130004000800000000000c000000010000000400000002000000616200",
          "vtable length 32 at 4 runs past the end (31 bytes left)"},
         {"FileTrans 100000000c001300ffff0800000000000c000000010000000400000002000000616200",
          "field0: 4 bytes at 65551 run past the end of the 35-byte buffer"},
-        {"PortList "
-         "0e0000000a001f000400000008000a000000080000000b0000000200000061620000000040100000001c0000000800080004000000080"
-         "000000500000008000c0004000800080000000700000009000000",
-         "forwardPort: count 1073741824 at 33 is above 0x3FFFFFFF"},
-        {"PortList "
-         "0e0000000a001f000400000008000a000000080000000b00000002000000616200ffffff3f100000001c0000000800080004000000080"
-         "000000500000008000c0004000800080000000700000009000000",
-         "forwardPort: 4294967292 bytes at 37 run past the end of the 81-byte buffer"},
-        {"PortList "
-         "0e0000000a001f000400000008000a000000080000000b000000020000006162000c000000100000001c0000000800080004000000080"
-         "000000500000008000c0004000800080000000700000009000000000000",
-         "forwardPort: 48 bytes at 37 run past the end of the 84-byte buffer"},
-        {"PortList "
-         "0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000f0ffffff1c0000000800080004000000080"
-         "000000500000008000c0004000800080000000700000009000000",
-         "forwardPort: forward offset 4294967280 at 37 wraps past 2^32"},
+        {list(33, "00000040"), "forwardPort: count 1073741824 at 33 is above 0x3FFFFFFF"},
+        {list(33, "ffffff3f"), "forwardPort: 4294967292 bytes at 37 run past the end of the 81-byte buffer"},
+        {list(33, "0c000000", "000000"), "forwardPort: 48 bytes at 37 run past the end of the 84-byte buffer"},
+        {list(37, "f0ffffff"), "forwardPort: forward offset 4294967280 at 37 wraps past 2^32"},
     };
     std::vector<Case> cases;
     for (const auto &[input, reason] : rows) {
-        const std::string message = std::string(input).substr(0, std::string(input).find(' '));
-        cases.push_back({"echo " + std::string(input).substr(message.size()) + " | $T decode " + message + " --hex", 1,
-                         "", std::string(" bytes): ") + reason});
+        const std::string message = input.substr(0, input.find(' '));
+        cases.push_back({"echo " + input.substr(message.size()) + " | $T decode " + message + " --hex", 1, "",
+                         std::string(" bytes): ") + reason});
     }
     Check(cases);
 }
