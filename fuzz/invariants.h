@@ -2,6 +2,8 @@
 // for any input, written once over the schema tables and checked by every fuzz
 // target and by the regression runner:
 // - a failed decode leaves a record that owns nothing and no block behind;
+// - an observed decode reaches the same verdict and record, told of one
+//   refusal when it refuses and of none when it accepts;
 // - a successful decode owns one block per string and per non-empty list, logs
 //   nothing, packs to exactly its measured size (one byte less is refused), and
 //   that encoding decodes to an equal record and packs to the same bytes, also
@@ -213,7 +215,7 @@ struct Allocation {
     std::string tag;
 };
 
-// Counts the refusals an observed decode reports, keeping the last.
+// What an observer of a decode was told: how many refusals, and the last.
 struct Refusals {
     int count = 0;
     smd::Rule rule{};
@@ -221,6 +223,12 @@ struct Refusals {
     void Item(smd::Item, uint32_t, uint32_t, const char *) {}
     void Refuse(smd::Rule r, uint32_t, uint32_t v) { ++count, rule = r, value = v; }
 };
+
+// smd::Inspect with a Refusals observer (observed.cc, which coverage builds
+// leave uncounted: the observed decoder is the tools', and coverage measures
+// the library's).
+template <const smd::Schema *S>
+bool Observe(const uint8_t *buf, uint32_t len, void *record, Refusals &seen);
 
 // Fails each allocation of the decode of `in` in turn; `full` is its result.
 template <const smd::Schema *S>
@@ -247,7 +255,7 @@ void CheckAllocationFailures(const Bytes &in, const void *full, const std::vecto
         rec_reset();
         rec_fail_alloc_at(static_cast<long>(k));
         Refusals seen;
-        SMD_CHECK(!smd::Inspect<S>(in.data(), static_cast<uint32_t>(in.size()), out.data(), seen) && seen.count == 1 &&
+        SMD_CHECK(!Observe<S>(in.data(), static_cast<uint32_t>(in.size()), out.data(), seen) && seen.count == 1 &&
                       seen.rule == smd::Rule::kNoMemory && seen.value == allocs[k].size,
                   at());
     }
@@ -268,9 +276,17 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
     // A length of 2^31 or more is refused before anything is read or written.
     SMD_CHECK(!smd::Unpack<S>(in.data(), len | 0x80000000u, rec.data()) && rec == Record(S->recordSize), "");
 
+    // An observer is told of no refusal, or of one, and sees the record Unpack fills.
+    Record seenRec(S->recordSize);
+    Refusals seen;
+    const bool seenOk = Observe<S>(in.data(), len, seenRec.data(), seen);
+    const std::string seenText = Text<S>(seenRec.data());
+    if (seenOk) smd::FreeUnpacked<S>(seenRec.data());
+
     rec_reset();
     const bool ok = smd::Unpack<S>(in.data(), len, rec.data());
     SMD_CHECK(in == Bytes(data, data + size), "the buffer changed");
+    SMD_CHECK(seenOk == ok && seen.count == !ok && seenText == Text<S>(rec.data()), seenText);
     const size_t owned = Owned<S>(rec.data());
     SMD_CHECK(rec_live_blocks() == static_cast<long>(owned) && rec_free_errors() == 0, Text<S>(rec.data()));
     const RecEvent *log = rec_find(REC_LOG, 0);
