@@ -86,11 +86,12 @@ TEST(Sshmsg, Commands) {
         {"echo 10000000 0C00 1300 0400 0800 00000000 0C000000 01000000 F0FFFFFF 02000000 616200 | $T dump FileTrans "
          "--hex | tail -1",
          0, "rejected: field1: forward offset 4294967280 at 24 wraps past 2^32\n", ""},
-        {"echo " PORT_LIST_HEX " | $T dump PortList --hex | sed -n '1,3p;14p;$p'", 0,
+        {"echo " PORT_LIST_HEX " | $T dump PortList --hex | sed -n '1,3p;14p;17p;$p'", 0,
          "SshsMsgDef_PortList, 81 bytes\n"
          "offset  bytes                       meaning\n"
          "     0  0e 00 00 00                 root offset: table at 14\n"
          "    32  00                          not read by the decoder\n"
+         "    41  1c 00 00 00                 forwardPort[1]: forward offset 28, to 69\n"
          "accepted\n",
          ""},
         {R"(echo '[{"field1":"a"},{"field0":2}]' | $T send FileTrans --count 2 --target 5 | grep -v '^host:')", 0,
