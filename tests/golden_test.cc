@@ -77,6 +77,7 @@ TEST_P(GoldenTest, PacksExactlyAndUnpacksBack) {
     EXPECT_EQ(Bytes(exact.begin(), exact.begin() + len), want);
     EXPECT_EQ(Bytes(exact.begin() + len, exact.end()), Bytes(8, 0xEE));
     EXPECT_EQ(len, want.size());
+    EXPECT_EQ(rec_count_kind(REC_USE_FLAG), 1u);  // the writer bound its module's cache pair
 
     len = static_cast<uint32_t>(want.size()) - 1;  // one byte short: refused, untouched
     Bytes small(len, 0xEE);
