@@ -179,6 +179,9 @@ const Accepted kAccepted[] = {
     // Vtable length 7 drops slot 1 (it needs 8); 0 drops both.
     {&kForwardPort, "0C000000 0700 0C00 0400 0800 08000000 16000000 901F0000", "{22, 0}"},
     {&kForwardPort, "0C000000 0000 0C00 0400 0800 08000000 16000000 901F0000", "{0, 0}"},
+    // Slots one byte off the dense form's 4 + 4i, on either side, read as they say.
+    {&kForwardPort, "0C000000 0800 0D00 0500 0900 08000000 00 16000000 901F0000", "{22, 8080}"},
+    {&kForwardPort, "0C000000 0800 0C00 0300 0700 080000 00160000 901F0000 00", "{5632, 8080}"},
     // String forward offset 0: the offset word itself is read as length 0.
     {&kFileTrans, "10000000 0C00 0000 0000 0400 0000 0000 0C000000 00000000", "{0, \"\", null, 0}"},
     // String bytes ending exactly at len, no NUL after them.
