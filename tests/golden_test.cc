@@ -179,9 +179,11 @@ const Accepted kAccepted[] = {
     // Vtable length 7 drops slot 1 (it needs 8); 0 drops both.
     {&kForwardPort, "0C000000 0700 0C00 0400 0800 08000000 16000000 901F0000", "{22, 0}"},
     {&kForwardPort, "0C000000 0000 0C00 0400 0800 08000000 16000000 901F0000", "{0, 0}"},
-    // Slots one byte off the dense form's 4 + 4i, on either side, read as they say.
+    // Slots a byte off the dense form's 4 + 4i, before or after it, read as they say.
     {&kForwardPort, "0C000000 0800 0D00 0500 0900 08000000 00 16000000 901F0000", "{22, 8080}"},
     {&kForwardPort, "0C000000 0800 0C00 0300 0700 080000 00160000 901F0000 00", "{5632, 8080}"},
+    {&kForwardPort, "0C000000 0800 0D00 0400 0900 08000000 16000000 00 901F0000", "{22, 8080}"},
+    {&kForwardPort, "0C000000 0800 0C00 0400 0700 08000000 16000090 1F000000", "{2415919126, 8080}"},
     // String forward offset 0: the offset word itself is read as length 0.
     {&kFileTrans, "10000000 0C00 0000 0000 0400 0000 0000 0C000000 00000000", "{0, \"\", null, 0}"},
     // String bytes ending exactly at len, no NUL after them.
@@ -250,33 +252,41 @@ TEST(Schema, MalformedTablesAreRefused) {
 
 // Lists and strings are found in any slot, the first too, and in a table
 // nested there: the encoder sizes its list of string lengths by the strings it
-// finds, and counts list elements only where it finds lists. Only a record of
-// packed scalars may be a list element.
+// finds, counts list elements only where it finds lists, and a guarded nested
+// decoder releases what its record owns. Only a record of packed scalars may be
+// a list element.
 struct Shape {
     bool lists;
     uint32_t strings;
     bool scalarsOnly;
+    bool owns;
     bool operator==(const Shape &) const = default;
 };
-constexpr smd::Field kShapeRows[][1] = {
+constexpr smd::Field kShapeRows[][2] = {
     {{smd::Kind::kVector, 0, 8, &smd::kForwardPort, "v"}},
     {{smd::Kind::kTable, 0, 0, &smd::kPortList, "t"}},
     {{smd::Kind::kString, 0, 0, nullptr, "s"}},
-    {{smd::Kind::kScalar, 0, 0, nullptr, "a"}},
+    {kScalar},
+    {kScalar, {smd::Kind::kScalar, 8, 0, nullptr, "b"}},  // not packed: a gap between the two
 };
 constexpr Shape ShapeOf(const smd::Field *fields) {
     smd::Schema s = smd::kForwardPort;
     s.fields = fields;
-    s.slotCount = 1;
-    s.recordSize = 4;
-    return {smd::HasVector(s), smd::StringCount(s), smd::ScalarsOnly(s)};
+    s.slotCount = fields[1].name != nullptr ? 2 : 1;
+    s.recordSize = 4 * s.slotCount;
+    return {smd::HasVector(s), smd::StringCount(s), smd::ScalarsOnly(s), smd::OwnsMemory(s)};
 }
-constexpr Shape kShapes[] = {ShapeOf(kShapeRows[0]), ShapeOf(kShapeRows[1]), ShapeOf(kShapeRows[2]),
-                             ShapeOf(kShapeRows[3])};
+constexpr auto kShapes = []<size_t... I>(std::index_sequence<I...>) {
+    return std::array<Shape, sizeof...(I)>{ShapeOf(kShapeRows[I])...};
+}
+(std::make_index_sequence<std::size(kShapeRows)>{});
 
 TEST(Schema, ListsAndStringsAreFoundInEverySlot) {
-    EXPECT_EQ(std::to_array(kShapes),
-              (std::array<Shape, 4>{{{true, 0, false}, {true, 2, false}, {false, 1, false}, {false, 0, true}}}));
+    EXPECT_EQ(kShapes, (std::array<Shape, 5>{{{true, 0, false, true},
+                                              {true, 2, false, true},
+                                              {false, 1, false, true},
+                                              {false, 0, true, false},
+                                              {false, 0, false, false}}}));
 }
 
 }  // namespace
