@@ -129,6 +129,7 @@ const Rule kRules[] = {
      "Table offset(4167) is out of range(4 - 111)",
      "{1, 0, 3, 0, {null, null, 2:null}}"},
     {"no slot 4", &kTcpForword, &kTf, {4, 12, 2}, "", "{1, 0, 3, 0, {null, null, 0:null}}"},
+    {"dense table cut short", &kForwardPort, &kFp, {}, "", "{22, 0}", 23},
     {"self-contained vtable",
      &kForwardPort,
      &kFp,
