@@ -103,21 +103,29 @@ constexpr bool ScalarsOnly(const Schema &s) {
     return ScalarsPacked(s) && s.fields[0].offset == 0 && s.recordSize == 4u * s.slotCount;
 }
 
+// The bytes a member takes in its record: a word (a list's count too), a
+// pointer, or the nested record itself.
+constexpr uint32_t MemberSize(const Field &f) {
+    if (f.kind == Kind::kString) return sizeof(char *);
+    if (f.kind == Kind::kTable) return f.nested->recordSize;
+    return 4;
+}
+
 // A schema is well formed when its members follow the slots in order inside the
-// record, vectors hold elements that own nothing, and a fixed image is only
-// asked of an all-scalar message.
+// record without overlapping, vectors hold elements that own nothing, and a
+// fixed image is only asked of an all-scalar message.
 constexpr bool WellFormed(const Schema &s) {
     uint32_t next = 0;
     for (uint16_t i = 0; i < s.slotCount; ++i) {
         const Field &f = s.fields[i];
-        if (f.offset < next) return false;
-        next = f.offset + 1;
-        if (f.kind == Kind::kVector) {
-            if (f.arrayOffset <= f.offset || OwnsMemory(*f.nested)) return false;
-            next = f.arrayOffset + 1;
-        }
         if ((f.kind == Kind::kTable || f.kind == Kind::kVector) != (f.nested != nullptr)) return false;
         if (s.fixedImage && f.kind != Kind::kScalar) return false;
+        if (f.offset < next) return false;
+        next = f.offset + MemberSize(f);
+        if (f.kind == Kind::kVector) {
+            if (f.arrayOffset < next || OwnsMemory(*f.nested)) return false;
+            next = f.arrayOffset + sizeof(void *);
+        }
     }
     return next <= s.recordSize;
 }
