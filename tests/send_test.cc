@@ -116,6 +116,10 @@ TEST_F(LibTest, ForwardPortGoesAsFixedImages) {
     EXPECT_EQ(pair->descs[1].buffer, static_cast<const uint8_t *>(rec_find(REC_MEM_ALLOC, 0)->ptr) + 24);
     EXPECT_EQ(Bytes(rec_sent_bytes(pair, 1), rec_sent_bytes(pair, 1) + 24),
               Hex("04000000 F4FFFFFF 16000000 901F0000 0800 0C00 0400 0800"));
+    rec_reset();
+    rec_fail_alloc_at(0);  // the largest batch whose block size fits 32 bits is attempted
+    EXPECT_EQ(SshsMsgDef_ForwardPort__sendbatch(3, ports.data(), 0x6666666, 0), SSH_MSG_DEF_ERROR);
+    EXPECT_EQ(Trace(), Lines{"alloc 4294967280 0x6200 " + std::string(tag) + " -> null"});
 }
 
 TEST_F(LibTest, RegistrationOrderEarlyStopAndStatus) {
