@@ -35,7 +35,7 @@ template <const Schema *S>
 uint32_t SendSingle(uint32_t handle, const void *record, uint64_t target) {
     if constexpr (S->fixedImage) {
         if (record == nullptr) return SSH_MSG_DEF_ERROR;
-        uint8_t image[1024];
+        uint8_t image[kImageSize<S>];
         WriteImage<S>(image, record, S->send->byteOrder != 0);
         const SshMsgDef_MsgDesc desc{image, S->msgId, kImageSize<S>};
         return CallFramework(handle, &desc, 1, target);
