@@ -51,10 +51,13 @@ TEST_P(SendTest, BatchPacksBackToBackOrRefuses) {
     EXPECT_EQ(c.sendtomsg(1, array.data(), 0, 5), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(c.sendsingle(1, nullptr, 0, 0), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(c.sendbatch(1, array.data(), 0x0FFFF000, 0), SSH_MSG_DEF_ERROR);  // block size beyond 32 bits
+    rec_fail_alloc_at(0);                                                       // and the largest within them
+    EXPECT_EQ(c.sendbatch(1, array.data(), 0x0FFFEFFF, 0), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(c.sendbatch(1, nullptr, 2, 0), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(c.sendbatch(1, array.data(), 0, 0), 0u);  // a direct empty batch reaches the framework
-    EXPECT_EQ(Trace(), (Lines{"alloc 65568 0x6200 " + batch, "free 0x6200 " + batch, "alloc 65536 0x6200 " + batch,
-                              "send 1 x0", "free 0x6200 " + batch}));
+    EXPECT_EQ(Trace(),
+              (Lines{"alloc 4294967280 0x6200 " + batch + " -> null", "alloc 65568 0x6200 " + batch,
+                     "free 0x6200 " + batch, "alloc 65536 0x6200 " + batch, "send 1 x0", "free 0x6200 " + batch}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Messages, SendTest, ::testing::ValuesIn(kVariable),
