@@ -219,9 +219,9 @@ struct Allocation {
 struct Refusals {
     int count = 0;
     smd::Rule rule{};
-    uint32_t value = 0;
+    uint32_t pos = 0, value = 0;
     void Item(smd::Item, uint32_t, uint32_t, const char *) {}
-    void Refuse(smd::Rule r, uint32_t, uint32_t v) { ++count, rule = r, value = v; }
+    void Refuse(smd::Rule r, uint32_t p, uint32_t v) { ++count, rule = r, pos = p, value = v; }
 };
 
 // smd::Inspect with a Refusals observer (observed.cc, which coverage builds
@@ -275,6 +275,13 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
 
     // A length of 2^31 or more is refused before anything is read or written.
     SMD_CHECK(!smd::Unpack<S>(in.data(), len | 0x80000000u, rec.data()) && rec == Record(S->recordSize), "");
+    // So is it when observed: the same line is logged, and the observer told so at 0.
+    rec_reset();
+    Refusals params;
+    SMD_CHECK(!Observe<S>(in.data(), len | 0x80000000u, rec.data(), params) && rec == Record(S->recordSize) &&
+                  rec_count_kind(REC_LOG) == 1 && params.count == 1 && params.rule == smd::Rule::kParams &&
+                  params.pos == 0 && params.value == (len | 0x80000000u),
+              "");
 
     // An observer is told of no refusal, or of one, and sees the record Unpack fills.
     Record seenRec(S->recordSize);

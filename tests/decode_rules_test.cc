@@ -185,9 +185,16 @@ TEST_F(LibTest, GuardedNestedDecoderChecksItsParametersAndZeroesItsRecord) {
     EXPECT_TRUE(
         (smd::DecodeNested<&smd::kForwardPort>({onlySlot0.data(), 24, smd::HostByteOrderFlag() != 0}, 12, &rec)));
     EXPECT_EQ(kForwardPort.describe(&rec), "{22, 0}");
+    const Bytes reversed = Hex("0000000C 0006 000C 0004 0000 00000008 00000016 00001F90");  // each integer
+    rec = {3, 4};
+    EXPECT_TRUE(
+        (smd::DecodeNested<&smd::kForwardPort>({reversed.data(), 24, smd::HostByteOrderFlag() == 0}, 12, &rec)));
+    EXPECT_EQ(kForwardPort.describe(&rec), "{22, 0}");
 }
 
 TEST_F(LibTest, ReleaseIsIdempotentAndIgnoresNull) {
+    SshcMsgDef_FileTrans none{};
+    SshcMsgDef_FileTrans_free__unpacked(&none);  // a module's first call: the layer's cache pair is bound
     SshsMsgDef_PortList rec;
     const Bytes buf = Pack(kPortList, &kPl);
     SshsMsgDef_PortList__unpack(buf.data(), static_cast<uint32_t>(buf.size()), &rec);
@@ -196,10 +203,12 @@ TEST_F(LibTest, ReleaseIsIdempotentAndIgnoresNull) {
     SshsMsgDef_ForwardPort_free__unpacked(nullptr);
     EXPECT_EQ(kPortList.describe(&rec), kListFailed);
     const std::string tag = "0xc SshsMsgDef_PortList_free_unpacked";  // strings always reach cacheFree, arrays once
-    EXPECT_EQ(Trace(),
-              (Lines{"cache 3 0xc SshsMsgDef_PortList_unpack_non_root",
-                     "cache 16 0xc SshsMsgDef_PortList_unpack_non_root", "free " + tag, "free " + tag + " null",
-                     "free " + tag, "free " + tag + " null", "free " + tag + " null"}));
+    EXPECT_EQ(
+        Trace(),
+        (Lines{"free 0xc SshcMsgDef_FileTrans_free_unpacked null", "free 0xc SshcMsgDef_FileTrans_free_unpacked null",
+               "cache 3 0xc SshsMsgDef_PortList_unpack_non_root", "cache 16 0xc SshsMsgDef_PortList_unpack_non_root",
+               "free " + tag, "free " + tag + " null", "free " + tag, "free " + tag + " null",
+               "free " + tag + " null"}));
 }
 
 }  // namespace
