@@ -244,13 +244,18 @@ constexpr SchemaRow kSchemaRows[] = {
 };
 constexpr size_t kSchemaCount = sizeof kSchemaRows / sizeof kSchemaRows[0];
 
-constexpr bool RowWellFormed(size_t i) {
+// A schema of one field, or of two when the second is named.
+constexpr smd::Schema SchemaOf(const smd::Field *fields, uint32_t recordSize, bool fixedImage = false) {
     smd::Schema s = smd::kForwardPort;
-    s.recordSize = 16;
-    s.fields = kSchemaRows[i].fields;
-    s.slotCount = kSchemaRows[i].fields[1].name != nullptr ? 2 : 1;
-    s.fixedImage = kSchemaRows[i].fixedImage;
-    return smd::WellFormed(s);
+    s.fields = fields;
+    s.slotCount = fields[1].name != nullptr ? 2 : 1;
+    s.recordSize = recordSize;
+    s.fixedImage = fixedImage;
+    return s;
+}
+
+constexpr bool RowWellFormed(size_t i) {
+    return smd::WellFormed(SchemaOf(kSchemaRows[i].fields, 16, kSchemaRows[i].fixedImage));
 }
 constexpr auto kSchemaVerdicts = []<size_t... I>(std::index_sequence<I...>) {
     return std::array<bool, kSchemaCount>{RowWellFormed(I)...};
@@ -278,13 +283,10 @@ constexpr smd::Field kShapeRows[][2] = {
     {{smd::Kind::kTable, 0, 0, &smd::kPortList, "t"}},
     {{smd::Kind::kString, 0, 0, nullptr, "s"}},
     {kScalar},
-    {kScalar, {smd::Kind::kScalar, 8, 0, nullptr, "b"}},  // not packed: a gap between the two
+    {kScalar, Scalar(8)},  // not packed: a gap between the two
 };
 constexpr Shape ShapeOf(const smd::Field *fields) {
-    smd::Schema s = smd::kForwardPort;
-    s.fields = fields;
-    s.slotCount = fields[1].name != nullptr ? 2 : 1;
-    s.recordSize = 4 * s.slotCount;
+    const smd::Schema s = SchemaOf(fields, fields[1].name != nullptr ? 8 : 4);
     return {smd::HasVector(s), smd::StringCount(s), smd::ScalarsOnly(s), smd::OwnsMemory(s)};
 }
 constexpr auto kShapes = []<size_t... I>(std::index_sequence<I...>) {
