@@ -30,9 +30,9 @@
 #include "encode.h"
 #include "record_text.h"
 #include "recorder.h"
+#include "schemas.h"
 #include "send.h"
-#include "sshc/schemas.h"
-#include "sshs/schemas.h"
+#include "visit.h"
 
 namespace smd_fuzz {
 
@@ -60,26 +60,11 @@ std::string MessageName(const smd::Schema *s);
 // every member of the record in decode order, entering nested records.
 template <const smd::Schema *S, class F>
 void Walk(void *rec, F &&visit) {
-    smd::ForEachSlot<S->slotCount>([&](auto slot) {
-        constexpr smd::Field f = S->fields[decltype(slot)::value];
-        if constexpr (f.kind == smd::Kind::kScalar) {
-            visit(smd::Member<uint32_t>(rec, f.offset));
-        } else if constexpr (f.kind == smd::Kind::kString) {
-            visit(smd::Member<char *>(rec, f.offset));
-        } else if constexpr (f.kind == smd::Kind::kTable) {
-            Walk<f.nested>(&smd::Member<char>(rec, f.offset), visit);
-        } else {
-            visit(smd::Member<uint32_t>(rec, f.offset), smd::Member<void *>(rec, f.arrayOffset), *f.nested);
-        }
-    });
+    smd::VisitMembers(*S, rec,
+                      smd::Visitor{[&](const smd::Field &, uint32_t &v) { visit(v); },
+                                   [&](const smd::Field &, char *&s) { visit(s); },
+                                   [&](const smd::Field &, smd::ListMember l) { visit(l.count, l.array, l.element); }});
 }
-
-template <class... F>
-struct Visit : F... {
-    using F::operator()...;
-};
-template <class... F>
-Visit(F...) -> Visit<F...>;
 
 template <const smd::Schema *S>
 std::string Text(const void *rec) {
@@ -90,8 +75,9 @@ std::string Text(const void *rec) {
 template <const smd::Schema *S>
 size_t Owned(const void *rec) {
     size_t n = 0;
-    Walk<S>(const_cast<void *>(rec), Visit{[](uint32_t &) {}, [&](char *&s) { n += s != nullptr; },
-                                           [&](uint32_t &, void *&a, const smd::Schema &) { n += a != nullptr; }});
+    Walk<S>(const_cast<void *>(rec),
+            smd::Visitor{[](uint32_t &) {}, [&](char *&s) { n += s != nullptr; },
+                         [&](uint32_t &, void *&a, const smd::Schema &) { n += a != nullptr; }});
     return n;
 }
 
@@ -100,8 +86,8 @@ template <const smd::Schema *S>
 bool ListsMatchCounts(const void *rec) {
     bool ok = true;
     Walk<S>(const_cast<void *>(rec),
-            Visit{[](uint32_t &) {}, [](char *&) {},
-                  [&](uint32_t &n, void *&a, const smd::Schema &) { ok &= (n != 0) == (a != nullptr); }});
+            smd::Visitor{[](uint32_t &) {}, [](char *&) {},
+                         [&](uint32_t &n, void *&a, const smd::Schema &) { ok &= (n != 0) == (a != nullptr); }});
     return ok;
 }
 
@@ -109,8 +95,8 @@ bool ListsMatchCounts(const void *rec) {
 template <const smd::Schema *S>
 Record Released(const void *rec) {
     Record r(static_cast<const uint8_t *>(rec), static_cast<const uint8_t *>(rec) + S->recordSize);
-    Walk<S>(r.data(), Visit{[](uint32_t &) {}, [](char *&s) { s = nullptr; },
-                            [](uint32_t &, void *&a, const smd::Schema &) { a = nullptr; }});
+    Walk<S>(r.data(), smd::Visitor{[](uint32_t &) {}, [](char *&s) { s = nullptr; },
+                                   [](uint32_t &, void *&a, const smd::Schema &) { a = nullptr; }});
     return r;
 }
 
@@ -124,16 +110,16 @@ Record AfterFailedAllocation(const void *full, size_t k) {
     auto allocates = [&](void *p) {
         if (p != nullptr && !failed && k-- == 0) failed = true;
     };
-    Walk<S>(r.data(), Visit{[&](uint32_t &v) { v = failed ? 0 : v; },
-                            [&](char *&s) {
-                                allocates(s);
-                                s = nullptr;
-                            },
-                            [&](uint32_t &n, void *&a, const smd::Schema &) {
-                                n = failed ? 0 : n;
-                                allocates(a);
-                                a = nullptr;
-                            }});
+    Walk<S>(r.data(), smd::Visitor{[&](uint32_t &v) { v = failed ? 0 : v; },
+                                   [&](char *&s) {
+                                       allocates(s);
+                                       s = nullptr;
+                                   },
+                                   [&](uint32_t &n, void *&a, const smd::Schema &) {
+                                       n = failed ? 0 : n;
+                                       allocates(a);
+                                       a = nullptr;
+                                   }});
     return r;
 }
 
@@ -314,17 +300,7 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
     return allocs.size();
 }
 
-// Calls f.template operator()<&schema>() for each of the seven messages.
-template <class F>
-void ForEachMessage(F &&f) {
-    f.template operator()<&smd::kFileTrans>();
-    f.template operator()<&smd::kFileDir>();
-    f.template operator()<&smd::kConnectPara>();
-    f.template operator()<&smd::kSftpciMessage>();
-    f.template operator()<&smd::kPortList>();
-    f.template operator()<&smd::kForwardPort>();
-    f.template operator()<&smd::kTcpForwordMessage>();
-}
+using smd::ForEachMessage;
 
 // Records of all seven messages built from the input bytes, packed, decoded,
 // sent singly and in pairs, and compared (records.cc).

@@ -9,12 +9,7 @@ bool Observe(const uint8_t *buf, uint32_t len, void *record, Refusals &seen) {
     return smd::Inspect<S>(buf, len, record, seen);
 }
 
-template bool Observe<&smd::kFileTrans>(const uint8_t *, uint32_t, void *, Refusals &);
-template bool Observe<&smd::kFileDir>(const uint8_t *, uint32_t, void *, Refusals &);
-template bool Observe<&smd::kConnectPara>(const uint8_t *, uint32_t, void *, Refusals &);
-template bool Observe<&smd::kSftpciMessage>(const uint8_t *, uint32_t, void *, Refusals &);
-template bool Observe<&smd::kPortList>(const uint8_t *, uint32_t, void *, Refusals &);
-template bool Observe<&smd::kForwardPort>(const uint8_t *, uint32_t, void *, Refusals &);
-template bool Observe<&smd::kTcpForwordMessage>(const uint8_t *, uint32_t, void *, Refusals &);
+#define SMD_OBSERVE(Ns, Msg, ...) template bool Observe<&smd::k##Msg>(const uint8_t *, uint32_t, void *, Refusals &);
+SSH_MSG_DEF_MESSAGES(SMD_OBSERVE)
 
 }  // namespace smd_fuzz

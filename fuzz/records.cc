@@ -43,35 +43,36 @@ uint32_t Scalar(Source &src) {
 
 template <const smd::Schema *S>
 void Build(Source &src, Arena &arena, void *rec) {
-    Walk<S>(rec, Visit{[&](uint32_t &v) { v = Scalar(src); },
-                       [&](char *&s) {
-                           const uint8_t mode = src.Byte() % 4;
-                           if (mode == 0) return;  // null
-                           const uint32_t n = mode == 1 ? 0 : mode == 2 ? src.Byte() % 24 : src.Word() % 2048;
-                           std::string &text = arena.strings.emplace_back();
-                           for (uint32_t i = 0; i < n; ++i) {
-                               const uint8_t c = src.Byte();
-                               text += static_cast<char>(c != 0 ? c : '0');
-                           }
-                           s = text.data();
-                       },
-                       [&](uint32_t &n, void *&a, const smd::Schema &element) {
-                           const uint8_t mode = src.Byte() % 8;
-                           switch (mode) {
-                               case 0: return;                               // empty
-                               case 1: n = src.Word() | 1; return;           // a count but no array
-                               case 2: n = 0; break;                         // an array but no count
-                               case 3: n = 1024 + src.Word() % 4096; break;  // thousands
-                               default: n = 1 + src.Byte() % 8; break;       // a few
-                           }
-                           // Elements hold scalars only.
-                           Record &array = arena.arrays.emplace_back(std::max<size_t>(n, 1) * element.recordSize);
-                           for (size_t at = 0; at + 4 <= array.size(); at += 4) {
-                               const uint32_t v = Scalar(src);
-                               memcpy(&array[at], &v, 4);
-                           }
-                           a = array.data();
-                       }});
+    Walk<S>(rec, smd::Visitor{[&](uint32_t &v) { v = Scalar(src); },
+                              [&](char *&s) {
+                                  const uint8_t mode = src.Byte() % 4;
+                                  if (mode == 0) return;  // null
+                                  const uint32_t n = mode == 1 ? 0 : mode == 2 ? src.Byte() % 24 : src.Word() % 2048;
+                                  std::string &text = arena.strings.emplace_back();
+                                  for (uint32_t i = 0; i < n; ++i) {
+                                      const uint8_t c = src.Byte();
+                                      text += static_cast<char>(c != 0 ? c : '0');
+                                  }
+                                  s = text.data();
+                              },
+                              [&](uint32_t &n, void *&a, const smd::Schema &element) {
+                                  const uint8_t mode = src.Byte() % 8;
+                                  switch (mode) {
+                                      case 0: return;                               // empty
+                                      case 1: n = src.Word() | 1; return;           // a count but no array
+                                      case 2: n = 0; break;                         // an array but no count
+                                      case 3: n = 1024 + src.Word() % 4096; break;  // thousands
+                                      default: n = 1 + src.Byte() % 8; break;       // a few
+                                  }
+                                  // Elements hold scalars only.
+                                  Record &array =
+                                      arena.arrays.emplace_back(std::max<size_t>(n, 1) * element.recordSize);
+                                  for (size_t at = 0; at + 4 <= array.size(); at += 4) {
+                                      const uint32_t v = Scalar(src);
+                                      memcpy(&array[at], &v, 4);
+                                  }
+                                  a = array.data();
+                              }});
 }
 
 // The record as a decode of its encoding gives it: lists without a count or an
@@ -79,10 +80,10 @@ void Build(Source &src, Arena &arena, void *rec) {
 template <const smd::Schema *S>
 Record AsDecoded(const void *rec) {
     Record r(static_cast<const uint8_t *>(rec), static_cast<const uint8_t *>(rec) + S->recordSize);
-    Walk<S>(r.data(), Visit{[](uint32_t &) {}, [](char *&) {},
-                            [](uint32_t &n, void *&a, const smd::Schema &) {
-                                if (n == 0 || a == nullptr) n = 0, a = nullptr;
-                            }});
+    Walk<S>(r.data(), smd::Visitor{[](uint32_t &) {}, [](char *&) {},
+                                   [](uint32_t &n, void *&a, const smd::Schema &) {
+                                       if (n == 0 || a == nullptr) n = 0, a = nullptr;
+                                   }});
     return r;
 }
 

@@ -16,14 +16,9 @@ Sample Encode(const char *name, const void *rec) {
 }  // namespace
 
 std::vector<Sample> RealisticSamples() {
-    namespace real = smd_realistic;
-    return {Encode<&smd::kFileTrans>("file-trans", &real::kFileTrans),
-            Encode<&smd::kFileDir>("file-dir", &real::kFileDir),
-            Encode<&smd::kConnectPara>("connect-para", &real::kConnectPara),
-            Encode<&smd::kSftpciMessage>("sftpci-message", &real::kSftpciMessage),
-            Encode<&smd::kPortList>("port-list", &real::kPortList),
-            Encode<&smd::kForwardPort>("forward-port", &real::kForwardPort),
-            Encode<&smd::kTcpForwordMessage>("tcp-forword-message", &real::kTcpForwordMessage)};
+#define SMD_ENCODE(Ns, Msg, ...) Encode<&smd::k##Msg>("realistic-" #Msg, &smd_realistic::k##Msg),
+    return {SSH_MSG_DEF_MESSAGES(SMD_ENCODE)};
+#undef SMD_ENCODE
 }
 
 }  // namespace smd_fuzz

@@ -1,11 +1,12 @@
 # libFuzzer campaigns (clang, AddressSanitizer + UndefinedBehaviorSanitizer):
-#   make fuzz                        every target for FUZZ_SECONDS each
+#   make fuzz                        every target (one per message, and Records)
+#                                    for FUZZ_SECONDS each
 #   make fuzz FUZZ_SECONDS=600 FUZZ_JOBS=2 FUZZ_TARGETS="PortList Records"
 # Each target starts from its corpus in build/fuzz/corpus/ plus the seeds
 # generated from the test vectors and the kept regressions; a finding lands in
 # build/fuzz/findings/ and fails the run.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= FileTrans FileDir ConnectPara SftpciMessage PortList ForwardPort TcpForwordMessage Records
+FUZZ_TARGETS ?=
 FUZZ_JOBS ?= 1
 
 .PHONY: fuzz fuzz-build

@@ -7,7 +7,7 @@
 # invariant, leak, timeout) is saved in build/fuzz/findings/ and fails the run;
 # copy it into fuzz/regressions/TARGET/ once fixed. Prints the executions of
 # each target and in all.
-# Usage: [FUZZ_JOBS=N] scripts/fuzz.sh SECONDS TARGET...
+# Usage: [FUZZ_JOBS=N] scripts/fuzz.sh SECONDS [TARGET...] (no target: every one built)
 set -eu
 bin=build/fuzz/fuzz
 out=build/fuzz/findings
@@ -29,6 +29,13 @@ fi
 
 seconds=$1
 shift
+if [ $# -eq 0 ]; then
+    for program in "$bin"/fuzz_*; do
+        case $program in */fuzz_regressions) continue ;; esac  # the regression runner, not a target
+        [ -f "$program" ] && [ -x "$program" ] && set -- "$@" "${program#"$bin"/fuzz_}"
+    done
+    [ -x "$bin/fuzz_Records" ] || { echo "no fuzz targets in $bin"; exit 1; }
+fi
 mkdir -p "$out"
 for target in "$@"; do rm -f "$out/$target.result"; done
 printf '%s\n' "$@" | xargs -P "${FUZZ_JOBS:-1}" -I{} "$0" --one "$seconds" {}

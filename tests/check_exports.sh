@@ -1,20 +1,23 @@
 #!/bin/sh
-# The shared library exports exactly the listed functions, needs only the C
+# The shared library exports exactly the functions its version script lists, needs only the C
 # library, leaves nothing undefined but the symbols of the allowlist (so that no
 # abort, exit or failed assert can end its caller), and has no text relocations;
 # with MACHINE, also that it is built for that machine (as readelf -h names it,
 # e.g. AArch64).
-# Usage: check_exports.sh LIBRARY EXPECTED_SYMBOLS ALLOWED_IMPORTS [NM] [READELF] [MACHINE]
+# Usage: check_exports.sh LIBRARY VERSION_SCRIPT ALLOWED_IMPORTS [NM] [READELF] [MACHINE]
 set -eu
-lib=$1 expected=$2 allowed=$3 nm=${4:-nm} readelf=${5:-readelf} machine=${6:-}
+lib=$1 script=$2 allowed=$3 nm=${4:-nm} readelf=${5:-readelf} machine=${6:-}
 status=0
 if [ -n "$machine" ]; then
     actual_machine=$("$readelf" -h "$lib" | sed -n 's/^ *Machine: *//p')
     if [ "$actual_machine" != "$machine" ]; then echo "ELF machine: $actual_machine ($machine expected)"; status=1; fi
 fi
+expected=$(mktemp)
+trap 'rm -f "$expected"' EXIT
+sed -n '/global:/,/local:/p' "$script" | tr -s ' ;\t' '\n' | grep -E '^[A-Za-z_][A-Za-z0-9_]*$' | sort >"$expected"
 actual=$("$nm" -D --defined-only "$lib" | awk '$2 ~ /^[TWiD]$/ {print $3}' | sed 's/@.*//' | sort)
 if ! printf '%s\n' "$actual" | diff -u "$expected" -; then
-    echo "exported symbols differ from $expected"; status=1
+    echo "exported symbols differ from those of $script"; status=1
 fi
 needed=$("$readelf" -d "$lib" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 if [ "$needed" != "libc.so.6" ]; then echo "NEEDED: $needed (only libc.so.6 expected)"; status=1; fi

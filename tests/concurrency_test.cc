@@ -27,7 +27,7 @@ std::string Round(unsigned first) {
     for (size_t i = 0; i < kMessages; ++i) {
         const Codec &c = *kSamples[(first + i) % kMessages].codec;
         const void *record = kSamples[(first + i) % kMessages].record;
-        Bytes buf(1024), pair(2 * c.size);
+        Bytes buf(4096), pair(2 * c.size);
         uint32_t len = static_cast<uint32_t>(buf.size());
         Storage out;
         bool ok = c.pack(record, buf.data(), &len) == 0;

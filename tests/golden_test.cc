@@ -36,11 +36,11 @@ const Golden kGolden[] = {
     {&kConnectPara, [](void *r) { *(SshcMsgDef_ConnectPara *)r = {S(""), 0, 0, 0, 0, 0, S("x"), 0}; },
      "18000000 1400 1700 0400 00000000000000000000 0800 0000 14000000 08000000 09000000 0000000000 "
      "01000000 7800"},
-    {&kSftpci, [](void *) {},
+    {&kSftpciMessage, [](void *) {},
      "16000000 1200 1000 0000000000000000 0400 0800 0C00 12000000 20000000 2E000000 3A000000 "
      "1400 0400 00000000000000000000000000000000 14000000 0E00 0400 00000000000000000000 0E000000 "
      "0C00 0400 0000000000000000 0C000000"},
-    {&kSftpci, [](void *r) { ((SshcMsgDef_SftpciMessage *)r)->field2 = 9; },
+    {&kSftpciMessage, [](void *r) { ((SshcMsgDef_SftpciMessage *)r)->field2 = 9; },
      "16000000 1200 1400 00000000 0400 0000 0800 0C00 1000 12000000 09000000 20000000 2E000000 3A000000 "
      "1400 0400 00000000000000000000000000000000 14000000 0E00 0400 00000000000000000000 0E000000 "
      "0C00 0400 0000000000000000 0C000000"},
@@ -56,9 +56,9 @@ const Golden kGolden[] = {
     {&kPortList, [](void *r) { *(SshsMsgDef_PortList *)r = {S("ab"), nullptr, 2, gPorts}; },
      "0e000000 0a00 1f00 0400 0000 0800 0a000000 08000000 0b000000 02000000 616200 02000000 10000000 "
      "1c000000 0800 0800 0400 0000 08000000 05000000 0800 0c00 0400 0800 08000000 07000000 09000000"},
-    {&kTcpForword, [](void *) {},
+    {&kTcpForwordMessage, [](void *) {},
      "12000000 0e00 0800 0000 0000 0000 0000 0400 0e000000 0e000000 0a00 0400 000000000000 0a000000"},
-    {&kTcpForword, [](void *r) { *(SshsMsgDef_TcpForwordMessage *)r = {1, 0, 3, 0, {}}; },
+    {&kTcpForwordMessage, [](void *r) { *(SshsMsgDef_TcpForwordMessage *)r = {1, 0, 3, 0, {}}; },
      "12000000 0e00 1000 0400 0000 0800 0000 0c00 0e000000 01000000 03000000 0e000000 "
      "0a00 0400 000000000000 0a000000"},
 };
@@ -136,7 +136,7 @@ TEST_P(AliasingTest, KeepsItsSize) {
     SshcMsgDef_SftpciMessage sm = {};
     sm.fileTrans = ft;
     SshsMsgDef_PortList pl = {nullptr, ft.field1, 2, gPorts};
-    for (const Sample &rec : {Sample{&kFileTrans, &ft}, Sample{&kSftpci, &sm}, Sample{&kPortList, &pl}}) {
+    for (const Sample &rec : {Sample{&kFileTrans, &ft}, Sample{&kSftpciMessage, &sm}, Sample{&kPortList, &pl}}) {
         memset(area, 'q', sizeof area);
         memset(area + a.at, 's', a.len);
         area[a.at + a.len] = 0;
@@ -217,8 +217,8 @@ INSTANTIATE_TEST_SUITE_P(Vectors, AcceptedTest, ::testing::ValuesIn(kAccepted));
 // and break the other rules once each. The verdicts are reached at compile time
 // and compared when the test runs.
 using K = smd::Kind;
-constexpr smd::Field kScalar{K::kScalar, 0, 0, nullptr, "a"};
-constexpr smd::Field Scalar(uint16_t at) { return {K::kScalar, at, 0, nullptr, "b"}; }
+constexpr smd::Field kScalar{K::kScalar, 0, 0, 4, nullptr, "a"};
+constexpr smd::Field Scalar(uint16_t at) { return {K::kScalar, at, 0, 4, nullptr, "b"}; }
 struct SchemaRow {
     smd::Field fields[2];
     bool sound;
@@ -228,19 +228,21 @@ constexpr SchemaRow kSchemaRows[] = {
     {{kScalar, kScalar}, false},
     {{kScalar, Scalar(3)}, false},
     {{kScalar, Scalar(4)}, true},
-    {{{K::kString, 0, 0, nullptr, "s"}, Scalar(7)}, false},
-    {{{K::kString, 0, 0, nullptr, "s"}, Scalar(8)}, true},
-    {{{K::kTable, 0, 0, &smd::kForwardPort, "t"}, Scalar(7)}, false},
-    {{{K::kTable, 0, 0, &smd::kForwardPort, "t"}, Scalar(8)}, true},
-    {{{K::kVector, 0, 3, &smd::kForwardPort, "v"}}, false},  // the array over its count
-    {{{K::kVector, 0, 4, &smd::kForwardPort, "v"}, Scalar(11)}, false},
-    {{{K::kVector, 0, 4, &smd::kForwardPort, "v"}, Scalar(12)}, true},
-    {{{K::kVector, 0, 8, &smd::kFileTrans, "v"}}, false},        // elements that own memory
-    {{{K::kTable, 0, 0, nullptr, "t"}}, false},                  // a nested table without its schema
-    {{{K::kScalar, 0, 0, &smd::kForwardPort, "s"}}, false},      // a scalar with a schema
-    {{kScalar, {K::kString, 8, 0, nullptr, "s"}}, false, true},  // a fixed image of a string
-    {{kScalar, Scalar(13)}, false},                              // past the record's end
-    {{kScalar, Scalar(12)}, true},                               // up to it
+    {{{K::kString, 0, 0, 8, nullptr, "s"}, Scalar(7)}, false},
+    {{{K::kString, 0, 0, 8, nullptr, "s"}, Scalar(8)}, true},
+    {{{K::kTable, 0, 0, 8, &smd::kForwardPort, "t"}, Scalar(7)}, false},
+    {{{K::kTable, 0, 0, 8, &smd::kForwardPort, "t"}, Scalar(8)}, true},
+    {{{K::kTable, 0, 0, 4, &smd::kForwardPort, "t"}}, false},   // a nested record of another size
+    {{{K::kVector, 0, 3, 8, &smd::kForwardPort, "v"}}, false},  // the array over its count
+    {{{K::kVector, 0, 4, 8, &smd::kForwardPort, "v"}, Scalar(11)}, false},
+    {{{K::kVector, 0, 4, 8, &smd::kForwardPort, "v"}, Scalar(12)}, true},
+    {{{K::kVector, 0, 4, 4, &smd::kForwardPort, "v"}}, false},      // elements of another size
+    {{{K::kVector, 0, 8, 32, &smd::kFileTrans, "v"}}, false},       // elements that own memory
+    {{{K::kTable, 0, 0, 8, nullptr, "t"}}, false},                  // a nested table without its schema
+    {{{K::kScalar, 0, 0, 4, &smd::kForwardPort, "s"}}, false},      // a scalar with a schema
+    {{kScalar, {K::kString, 8, 0, 8, nullptr, "s"}}, false, true},  // a fixed image of a string
+    {{kScalar, Scalar(13)}, false},                                 // past the record's end
+    {{kScalar, Scalar(12)}, true},                                  // up to it
 };
 constexpr size_t kSchemaCount = sizeof kSchemaRows / sizeof kSchemaRows[0];
 
@@ -279,9 +281,9 @@ struct Shape {
     bool operator==(const Shape &) const = default;
 };
 constexpr smd::Field kShapeRows[][2] = {
-    {{smd::Kind::kVector, 0, 8, &smd::kForwardPort, "v"}},
-    {{smd::Kind::kTable, 0, 0, &smd::kPortList, "t"}},
-    {{smd::Kind::kString, 0, 0, nullptr, "s"}},
+    {{K::kVector, 0, 8, 8, &smd::kForwardPort, "v"}},
+    {{K::kTable, 0, 0, 32, &smd::kPortList, "t"}},
+    {{K::kString, 0, 0, 8, nullptr, "s"}},
     {kScalar},
     {kScalar, Scalar(8)},  // not packed: a gap between the two
 };

@@ -1,15 +1,14 @@
-// Records as text, generic over the schemas, for the tests and the fuzz checks:
-// two records of a message are equal when their texts are. Strings are quoted
-// with bytes outside printable ASCII escaped, null is "null", a nested record is
-// braced, a list shows its count and, when its array is set, its elements.
+// Records as text, for the tests and the fuzz checks: two records of a message
+// are equal when their texts are. Strings are quoted with bytes outside
+// printable ASCII escaped, null is "null", a nested record is braced, a list
+// shows its count and, when its array is set, its elements.
 #pragma once
 
 #include <stdio.h>
 
 #include <string>
 
-#include "schema.h"
-#include "walk.h"
+#include "visit.h"
 
 inline void AppendString(std::string &out, const char *s) {
     if (s == nullptr) {
@@ -26,36 +25,39 @@ inline void AppendString(std::string &out, const char *s) {
     out += '"';
 }
 
-template <const ssh_msg_def::internal::Schema *S>
-void AppendRecord(std::string &out, const void *rec) {
-    namespace smd = ssh_msg_def::internal;
-    out += '{';
-    smd::ForEachSlot<S->slotCount>([&](auto slot) {
-        constexpr smd::Field f = S->fields[decltype(slot)::value];
-        if (decltype(slot)::value > 0) out += ", ";
-        if constexpr (f.kind == smd::Kind::kScalar) {
-            out += std::to_string(smd::Member<uint32_t>(rec, f.offset));
-        } else if constexpr (f.kind == smd::Kind::kString) {
-            AppendString(out, smd::Member<const char *>(rec, f.offset));
-        } else if constexpr (f.kind == smd::Kind::kTable) {
-            AppendRecord<f.nested>(out, &smd::Member<char>(rec, f.offset));
-        } else {
-            const uint32_t n = smd::Member<uint32_t>(rec, f.offset);
-            const auto *a = smd::Member<const uint8_t *>(rec, f.arrayOffset);
-            out += std::to_string(n) + (a ? ":[" : ":null");
-            for (uint32_t i = 0; a && i < n; ++i) {
-                if (i > 0) out += ", ";
-                AppendRecord<f.nested>(out, a + static_cast<size_t>(i) * f.nested->recordSize);
-            }
-            if (a) out += ']';
+struct RecordText {
+    std::string &out;
+    void Sep() {
+        if (out.back() != '{') out += ", ";
+    }
+    void operator()(const ssh_msg_def::internal::Field &, uint32_t v) { Sep(), out += std::to_string(v); }
+    void operator()(const ssh_msg_def::internal::Field &, char *s) { Sep(), AppendString(out, s); }
+    void operator()(const ssh_msg_def::internal::Field &, ssh_msg_def::internal::NestedRecord n) {
+        Sep(), Append(n.schema, n.record);
+    }
+    void operator()(const ssh_msg_def::internal::Field &, ssh_msg_def::internal::ListMember l) {
+        Sep();
+        out += std::to_string(l.count) + (l.array ? ":[" : ":null");
+        for (uint32_t i = 0; l.array && i < l.count; ++i) {
+            if (i > 0) out += ", ";
+            Append(l.element, l.At(i));
         }
-    });
-    out += '}';
+        if (l.array) out += ']';
+    }
+    void Append(const ssh_msg_def::internal::Schema &s, const void *rec) {
+        out += '{';
+        ssh_msg_def::internal::VisitMembers(s, rec, *this);
+        out += '}';
+    }
+};
+
+inline std::string Describe(const ssh_msg_def::internal::Schema &s, const void *rec) {
+    std::string out;
+    RecordText{out}.Append(s, rec);
+    return out;
 }
 
 template <const ssh_msg_def::internal::Schema *S>
 std::string Describe(const void *rec) {
-    std::string out;
-    AppendRecord<S>(out, rec);
-    return out;
+    return Describe(*S, rec);
 }

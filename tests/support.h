@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "context.h"
+#include "realistic.h"
 #include "record_text.h"
 #include "recorder.h"
+#include "schemas.h"
 #include "ssh_msg_def/ssh_msg_def.h"
-#include "sshc/schemas.h"
-#include "sshs/schemas.h"
 
 namespace smd = ssh_msg_def::internal;
 using Bytes = std::vector<uint8_t>;
@@ -39,6 +39,7 @@ struct Codec {
     const char *name;
     uint32_t size;
     uint32_t id;
+    const smd::Schema *schema;
     uint32_t (*unpack)(const uint8_t *, uint32_t, void *);
     void (*release)(void *);
     uint32_t (*pack)(const void *, uint8_t *, uint32_t *);
@@ -49,37 +50,26 @@ struct Codec {
     std::string (*describe)(const void *);
 };
 
+// kFileTrans, ...: the codec of each message of the lists.
 // clang-format off
-#define SMD_CODEC(Rec, schema) Codec{#Rec, sizeof(Rec), (schema).msgId,                                           \
-    [](const uint8_t *b, uint32_t l, void *r) { return Rec##__unpack(b, l, (Rec *)r); },                            \
-    [](void *r) { Rec##_free__unpacked((Rec *)r); },                                                                \
-    [](const void *r, uint8_t *b, uint32_t *l) { return Rec##__pack((const Rec *)r, b, l); },                       \
-    [](uint32_t h, const void *r, uint64_t x, uint64_t t) { return Rec##__sendsingle(h, (const Rec *)r, x, t); },  \
-    [](uint32_t h, const void *r, uint32_t n, uint64_t t) { return Rec##__sendbatch(h, (const Rec *)r, n, t); },   \
-    [](uint32_t h, const void *r, uint32_t n) { return Rec##__sendmsg(h, (const Rec *)r, n); },                     \
-    [](uint32_t h, const void *r, uint32_t n, uint64_t t) { return Rec##__sendtomsg(h, (const Rec *)r, n, t); },   \
-    &Describe<&(schema)>}
+#define SMD_CODEC(Ns, Msg, ...)                                                                                      \
+    inline const Codec k##Msg{#Ns "_" #Msg, sizeof(Ns##_##Msg), smd::k##Msg.msgId, &smd::k##Msg,                     \
+        [](const uint8_t *b, uint32_t l, void *r) { return Ns##_##Msg##__unpack(b, l, (Ns##_##Msg *)r); },             \
+        [](void *r) { Ns##_##Msg##_free__unpacked((Ns##_##Msg *)r); },                                                 \
+        [](const void *r, uint8_t *b, uint32_t *l) { return Ns##_##Msg##__pack((const Ns##_##Msg *)r, b, l); },        \
+        [](uint32_t h, const void *r, uint64_t x, uint64_t t) {                                                       \
+            return Ns##_##Msg##__sendsingle(h, (const Ns##_##Msg *)r, x, t); },                                       \
+        [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                                       \
+            return Ns##_##Msg##__sendbatch(h, (const Ns##_##Msg *)r, n, t); },                                        \
+        [](uint32_t h, const void *r, uint32_t n) { return Ns##_##Msg##__sendmsg(h, (const Ns##_##Msg *)r, n); },      \
+        [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                                       \
+            return Ns##_##Msg##__sendtomsg(h, (const Ns##_##Msg *)r, n, t); },                                        \
+        &Describe<&smd::k##Msg>};
+SSH_MSG_DEF_MESSAGES(SMD_CODEC)
+#undef SMD_CODEC
 // clang-format on
 
-inline const Codec kFileTrans = SMD_CODEC(SshcMsgDef_FileTrans, smd::kFileTrans);
-inline const Codec kFileDir = SMD_CODEC(SshcMsgDef_FileDir, smd::kFileDir);
-inline const Codec kConnectPara = SMD_CODEC(SshcMsgDef_ConnectPara, smd::kConnectPara);
-inline const Codec kSftpci = SMD_CODEC(SshcMsgDef_SftpciMessage, smd::kSftpciMessage);
-inline const Codec kPortList = SMD_CODEC(SshsMsgDef_PortList, smd::kPortList);
-inline const Codec kForwardPort = SMD_CODEC(SshsMsgDef_ForwardPort, smd::kForwardPort);
-inline const Codec kTcpForword = SMD_CODEC(SshsMsgDef_TcpForwordMessage, smd::kTcpForwordMessage);
-
 inline char *S(const char *s) { return const_cast<char *>(s); }
-
-// One record of each message, strings, scalars and a list in each; ForwardPort last.
-inline SshsMsgDef_ForwardPort gSamplePorts[] = {{5, 0}, {7, 9}};
-inline const SshcMsgDef_FileTrans kSampleFt = {1, S("ab"), nullptr, 2};
-inline const SshcMsgDef_FileDir kSampleFd = {S("d"), 1, 0, 3, nullptr};
-inline const SshcMsgDef_ConnectPara kSampleCp = {S("h"), 22, 0, 0, 0, 0, S("x"), 1};
-inline const SshcMsgDef_SftpciMessage kSampleSm = {0, 0, 7, 0, kSampleCp, kSampleFd, kSampleFt};
-inline const SshsMsgDef_PortList kSamplePl = {S("ab"), nullptr, 2, gSamplePorts};
-inline const SshsMsgDef_TcpForwordMessage kSampleTf = {1, 0, 3, 0, kSamplePl};
-inline const SshsMsgDef_ForwardPort kSampleFp = {22, 8080};
 
 struct Sample {
     const Codec *codec;
@@ -87,9 +77,10 @@ struct Sample {
 };
 inline void PrintTo(const Sample &p, std::ostream *os) { *os << p.codec->name; }
 
-inline const Sample kSamples[] = {{&kFileTrans, &kSampleFt},  {&kFileDir, &kSampleFd},  {&kConnectPara, &kSampleCp},
-                                  {&kSftpci, &kSampleSm},     {&kPortList, &kSamplePl}, {&kTcpForword, &kSampleTf},
-                                  {&kForwardPort, &kSampleFp}};
+// The realistic record of each message, in the order of the lists.
+#define SMD_SAMPLE(Ns, Msg, ...) Sample{&k##Msg, &smd_realistic::k##Msg},
+inline const Sample kSamples[] = {SSH_MSG_DEF_MESSAGES(SMD_SAMPLE)};
+#undef SMD_SAMPLE
 
 // Record storage of any message, aligned like its record.
 struct Storage {

@@ -36,9 +36,6 @@ const char kMallocFormat[] = "";
 const char kMallocWideFormat[] = "";
 
 void LogUnpackParams(Context &, const char *, const void *, uint32_t, const void *) {}
-void LogTableOffset(Context &, const char *, uint32_t, uint32_t) {}
-void LogVtableOffset(Context &, const char *, uint32_t, uint32_t) {}
-void LogVtableLen(Context &, const char *, uint32_t, uint32_t) {}
-void LogUnpackAlloc(Context &, const char *, const char *, uint32_t) {}
+void LogRefusal(Context &, const char *, const char *, Rule, uint32_t, uint32_t, uint32_t) {}
 
 }  // namespace ssh_msg_def::internal

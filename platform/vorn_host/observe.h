@@ -15,16 +15,11 @@
 #include <utility>
 
 #include "decode.h"
-#include "sshc/schemas.h"
-#include "sshs/schemas.h"
+#include "schemas.h"
 
 namespace ssh_msg_def::observe {
 
-// Every message, in the order the receive modules register them.
-inline constexpr const internal::Schema *kSchemas[] = {
-    &internal::kFileTrans, &internal::kFileDir,     &internal::kConnectPara,       &internal::kSftpciMessage,
-    &internal::kPortList,  &internal::kForwardPort, &internal::kTcpForwordMessage,
-};
+using internal::kSchemas;
 
 // The decoder of S on `len` bytes at `buf`, telling `observer` every item it
 // reads and the rule that refuses the buffer: true when it accepts them. The

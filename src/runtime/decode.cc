@@ -1,4 +1,4 @@
-// Non-template parts of the decoder: the log lines of its failures, out of the
+// Non-template parts of the decoder: the log lines of its refusals, out of the
 // inlined decoding code.
 #include "decode.h"
 
@@ -12,20 +12,22 @@ void LogUnpackParams(Context &ctx, const char *tag, const void *buf, uint32_t le
                     static_cast<int32_t>(len), NullName(record));
 }
 
-void LogTableOffset(Context &ctx, const char *tag, uint32_t table, uint32_t len) {
-    SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Table offset(%u) is out of range(4 - %u)", table, len);
-}
-
-void LogVtableOffset(Context &ctx, const char *tag, uint32_t vtable, uint32_t limit) {
-    SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable offset(%u) is out of range(4 - %u)", vtable, limit);
-}
-
-void LogVtableLen(Context &ctx, const char *tag, uint32_t vtLen, uint32_t limit) {
-    SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable Len(%u) is out of range(0 - %u)", vtLen, limit);
-}
-
-void LogUnpackAlloc(Context &ctx, const char *tag, const char *mallocFormat, uint32_t size) {
-    SSH_MSG_DEF_LOG(ctx, kCodeNoMemory, tag, mallocFormat, size);
+void LogRefusal(Context &ctx, const char *tag, const char *mallocFormat, Rule rule, uint32_t pos, uint32_t value,
+                uint32_t len) {
+    switch (rule) {
+        case Rule::kTableOffset:
+            SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Table offset(%u) is out of range(4 - %u)", value, len);
+            break;
+        case Rule::kVtableOffset:
+            SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable offset(%u) is out of range(4 - %u)", value,
+                            len - 4);
+            break;
+        case Rule::kVtableLength:  // pos: the vtable
+            SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable Len(%u) is out of range(0 - %u)", value, len - pos);
+            break;
+        case Rule::kNoMemory: SSH_MSG_DEF_LOG(ctx, kCodeNoMemory, tag, mallocFormat, value); break;
+        default: break;  // the field checks refuse without a line
+    }
 }
 
 }  // namespace ssh_msg_def::internal

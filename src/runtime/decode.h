@@ -1,16 +1,14 @@
-// The generic decoder and release routine. One algorithm for every message,
-// instantiated per schema: root decoders (self-contained or delegating), nested
-// decoders (guarded or plain), the four field kinds and the release routine.
-// Every read is preceded by its bound check (see wire.h); the first failing
-// acceptance rule ends the decode, and the failure path releases whatever the
-// record took, so a failed decode leaves a record that owns nothing.
+// The generic decoder and release routine: one algorithm for every message,
+// instantiated per schema. Every read is preceded by its bound check; the first
+// check that fails ends the decode (Refuse), and the failure path releases
+// whatever the record took, so a failed decode leaves a record that owns
+// nothing.
 //
 // Speed: a root decoder reads the module's byte-order flag once and runs the
-// instantiation for its value (InputAs), and every nested decoder, field and
-// rule check is inlined into it, so a message decodes in one straight run of
-// code: no call per field or per element except the allocator, no test of the
-// flag per read, and checks that a parent already settled (the parameter check
-// of a guarded nested decoder) fold away. Log lines are cold, out-of-line calls.
+// instantiation for its value, and every nested decoder, field and check is
+// inlined into it, so a message decodes in one straight run of code: no call
+// per field or per element except the allocator, and no test of the flag per
+// read. Log lines are cold, out-of-line calls.
 #ifndef SSH_MSG_DEF_RUNTIME_DECODE_H
 #define SSH_MSG_DEF_RUNTIME_DECODE_H
 
@@ -18,6 +16,7 @@
 #include <string.h>
 
 #include <array>
+#include <type_traits>
 
 #include "schema.h"
 #include "securec.h"
@@ -25,21 +24,6 @@
 #include "wire.h"
 
 namespace ssh_msg_def::internal {
-
-struct Input {
-    const uint8_t *buf;
-    uint32_t len;  // below 2^31: the parameter check refuses anything larger
-    bool swap;     // the receive module's byte-order flag
-};
-
-// An Input whose byte order is a compile-time constant. The rule checks below
-// take either kind.
-template <bool kSwap>
-struct InputAs {
-    const uint8_t *buf;
-    uint32_t len;
-    static constexpr bool swap = kSwap;
-};
 
 // What a decode reads, and the rule that ends it, can be told to an observer,
 // so that inspection tools see a buffer exactly as the decoder walks it. The
@@ -68,171 +52,148 @@ enum class Rule : uint8_t {
     kNoMemory,      // value: the size of the allocation that failed
 };
 
-// An input with an observer: Item(item, pos, value, name) and Refuse(rule, pos,
-// value) are called as the decoder goes.
-template <bool kSwap, class Observer>
-struct ObservedInput : InputAs<kSwap> {
+extern const char kMallocFormat[];      // root and guarded nested decoders
+extern const char kMallocWideFormat[];  // plain nested decoders
+
+// Everything a decode carries down to its reads and checks: the buffer and,
+// for a refusal, the module that logs it, the tag of the decoder at work and
+// that decoder's allocation-failure format. The byte order is a compile-time
+// constant. An Observer, when there is one, has Item(item, pos, value, name)
+// and Refuse(rule, pos, value) called as the decode goes.
+template <bool kSwap, class Observer = void>
+struct Frame {
+    const uint8_t *buf;
+    uint32_t len;  // 4 to 2^31 - 1: the parameter check refuses anything else
+    Context *ctx;
+    const char *tag;
+    const char *mallocFormat;
     Observer *observer;
+    static constexpr bool swap = kSwap;
+    static constexpr bool kObserved = !std::is_void_v<Observer>;
+
+    // The frame of S's nested decoder, on the same buffer.
+    template <const Schema *S>
+    [[SSH_MSG_DEF_INLINE]] Frame Nested() const {
+        const char *format = S->nested == NestedForm::kGuarded ? kMallocFormat : kMallocWideFormat;
+        return {buf, len, ctx, S->tags.nested, format, observer};
+    }
 };
 
-template <class In>
-[[SSH_MSG_DEF_INLINE]] inline void Note(const In &in, Item item, uint32_t pos, uint32_t value,
+template <class F>
+[[SSH_MSG_DEF_INLINE]] inline void Note(const F &f, Item item, uint32_t pos, uint32_t value,
                                         const char *name = nullptr) {
-    if constexpr (requires { in.observer; }) in.observer->Item(item, pos, value, name);
+    if constexpr (F::kObserved) f.observer->Item(item, pos, value, name);
 }
 
-template <class In>
-[[SSH_MSG_DEF_INLINE]] inline void Refuse(const In &in, Rule rule, uint32_t pos, uint32_t value) {
-    if constexpr (requires { in.observer; }) in.observer->Refuse(rule, pos, value);
+// The log line of a refusal, for the rules that have one.
+[[gnu::cold]] void LogRefusal(Context &ctx, const char *tag, const char *mallocFormat, Rule rule, uint32_t pos,
+                              uint32_t value, uint32_t len);
+[[gnu::cold]] void LogUnpackParams(Context &ctx, const char *tag, const void *buf, uint32_t len, const void *record);
+
+// Ends a decode: writes the rule's log line, when it has one (the table checks
+// and a failed allocation; the field checks refuse silently), and tells the
+// observer. Returns false, for the caller to return.
+template <Rule kRule, class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool Refuse(const F &f, uint32_t pos, uint32_t value) {
+    if constexpr (kRule <= Rule::kVtableLength || kRule == Rule::kNoMemory) {
+        LogRefusal(*f.ctx, f.tag, f.mallocFormat, kRule, pos, value, f.len);
+    }
+    if constexpr (F::kObserved) f.observer->Refuse(kRule, pos, value);
+    return false;
 }
 
-// A table that passed acceptance rules 2 to 4.
+// Buffer and record not null, and a length that read as a signed number is at least 4.
+inline bool ParamsValid(const void *buf, uint32_t len, const void *record) {
+    return buf != nullptr && static_cast<int32_t>(len) >= 4 && record != nullptr;
+}
+
+// A table whose vtable lies inside the buffer.
 struct TableView {
     uint32_t table;   // T
     uint32_t vtable;  // V
     uint32_t vtLen;   // VL; V + VL <= len
 };
 
-extern const char kMallocFormat[];      // root and guarded nested decoders
-extern const char kMallocWideFormat[];  // plain nested decoders
-
-// Rule 1: buffer and record not null, len read as a signed number at least 4.
-inline bool ParamsValid(const void *buf, uint32_t len, const void *record) {
-    return buf != nullptr && static_cast<int32_t>(len) >= 4 && record != nullptr;
-}
-
-// The decoder's log lines, each written in decode.cc only.
-[[gnu::cold]] void LogUnpackParams(Context &ctx, const char *tag, const void *buf, uint32_t len, const void *record);
-[[gnu::cold]] void LogTableOffset(Context &ctx, const char *tag, uint32_t table, uint32_t len);
-[[gnu::cold]] void LogVtableOffset(Context &ctx, const char *tag, uint32_t vtable, uint32_t limit);
-[[gnu::cold]] void LogVtableLen(Context &ctx, const char *tag, uint32_t vtLen, uint32_t limit);
-[[gnu::cold]] void LogUnpackAlloc(Context &ctx, const char *tag, const char *mallocFormat, uint32_t size);
-
 // The forward offset at P: P + 4 <= len and a target that does not wrap.
-template <class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool FollowOffset(const In &in, uint32_t pos, uint32_t *target) {
-    if (!Fits(pos, 4, in.len)) {
-        Refuse(in, Rule::kPastEnd, pos, 4);
-        return false;
-    }
-    const uint32_t offset = Load32(in.buf + pos, in.swap);
-    if (!AddNoWrap(pos, offset, target)) {
-        Refuse(in, Rule::kWraps, pos, offset);
-        return false;
-    }
-    Note(in, Item::kOffset, pos, *target);
+template <class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool FollowOffset(const F &f, uint32_t pos, uint32_t *target) {
+    if (!Fits(pos, kWord, f.len)) return Refuse<Rule::kPastEnd>(f, pos, kWord);
+    const uint32_t offset = Load32(f.buf + pos, f.swap);
+    if (!AddNoWrap(pos, offset, target)) return Refuse<Rule::kWraps>(f, pos, offset);
+    Note(f, Item::kOffset, pos, *target);
     return true;
 }
 
-// Rules 2 to 4 for the table at `table`, logged under `tag` on failure.
-template <class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckTable(Context &ctx, const char *tag, const In &in, uint32_t table,
-                                                         TableView *view) {
+// The table at `table`: its position, then its vtable's position and length,
+// each inside the buffer.
+template <class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckTable(const F &f, uint32_t table, TableView *view) {
     // len >= 4 here, so len - 4 cannot wrap.
-    if (table < 4 || table > in.len - 4) [[unlikely]] {
-        LogTableOffset(ctx, tag, table, in.len);
-        Refuse(in, Rule::kTableOffset, table, table);
-        return false;
+    if (table < 4 || table > f.len - 4) [[unlikely]] {
+        return Refuse<Rule::kTableOffset>(f, table, table);
     }
-    const uint32_t vtable = table - Load32(in.buf + table, in.swap);  // modulo 2^32: the delta may be negative
-    Note(in, Item::kVtableDelta, table, vtable, tag);
+    const uint32_t vtable = table - Load32(f.buf + table, f.swap);  // modulo 2^32: the delta may be negative
+    Note(f, Item::kVtableDelta, table, vtable, f.tag);
     // vtable < 4 || vtable > len - 4, in one unsigned comparison: 4 <= T <= len - 4
     // gives len >= 8, and a V below 4 wraps to above len - 8.
-    if (vtable - 4 > in.len - 8) [[unlikely]] {
-        LogVtableOffset(ctx, tag, vtable, in.len - 4);
-        Refuse(in, Rule::kVtableOffset, table, vtable);
-        return false;
+    if (vtable - 4 > f.len - 8) [[unlikely]] {
+        return Refuse<Rule::kVtableOffset>(f, table, vtable);
     }
-    const uint32_t vtLen = Load16(in.buf + vtable, in.swap);
-    Note(in, Item::kVtableLength, vtable, vtLen);
+    const uint32_t vtLen = Load16(f.buf + vtable, f.swap);
+    Note(f, Item::kVtableLength, vtable, vtLen);
     // VL > len - V, as V + VL > len in 64 bits (V <= len here, no sum wraps).
-    if (static_cast<uint64_t>(vtable) + vtLen > in.len) [[unlikely]] {
-        LogVtableLen(ctx, tag, vtLen, in.len - vtable);
-        Refuse(in, Rule::kVtableLength, vtable, vtLen);
-        return false;
+    if (static_cast<uint64_t>(vtable) + vtLen > f.len) [[unlikely]] {
+        return Refuse<Rule::kVtableLength>(f, vtable, vtLen);
     }
     *view = {table, vtable, vtLen};
     return true;
 }
 
-// The 4 bytes at `pos` lie inside the buffer.
-template <class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckWord(const In &in, uint32_t pos) {
-    if (Fits(pos, 4, in.len)) return true;
-    Refuse(in, Rule::kPastEnd, pos, 4);
-    return false;
+// The word at `pos` lies inside the buffer.
+template <class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckWord(const F &f, uint32_t pos) {
+    return Fits(pos, kWord, f.len) || Refuse<Rule::kPastEnd>(f, pos, kWord);
 }
 
 // The header word that the forward offset at field position P reaches (a
-// string's length, a vector's count): its position and value, once it is known
+// string's length, a list's count): its position and value, once it is known
 // to lie inside the buffer.
-template <class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool ReadHeader(const In &in, uint32_t pos, Item item, uint32_t *at,
+template <class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool ReadHeader(const F &f, uint32_t pos, Item item, uint32_t *at,
                                                          uint32_t *value) {
-    if (!FollowOffset(in, pos, at) || !CheckWord(in, *at)) return false;
-    *value = Load32(in.buf + *at, in.swap);
-    Note(in, item, *at, *value);
+    if (!FollowOffset(f, pos, at) || !CheckWord(f, *at)) return false;
+    *value = Load32(f.buf + *at, f.swap);
+    Note(f, item, *at, *value);
     return true;
 }
 
-// The string rule for field position P: the text's position and its length L,
-// once the length word and the L bytes are known to lie inside the buffer.
-template <class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckString(const In &in, uint32_t pos, uint32_t *text,
-                                                          uint32_t *length) {
+// Allocates `size` bytes of record memory for the decode in frame f.
+template <class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline void *Allocate(const F &f, uint32_t size) {
+    return f.ctx->cacheAlloc(size, kCacheArg, f.tag);
+}
+
+// The string at field position P: its length L and L bytes inside the buffer,
+// copied with a NUL into L + 1 bytes of record memory at *out.
+template <class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeString(const F &f, uint32_t pos, char **out) {
     uint32_t at, len;
-    if (!ReadHeader(in, pos, Item::kLength, &at, &len)) return false;
-    if (len > in.len - at - 4) {
-        Refuse(in, Rule::kPastEnd, at + 4, len);
-        return false;
-    }
-    Note(in, Item::kText, at + 4, len);
-    *text = at + 4;
-    *length = len;
-    return true;
-}
-
-// The string at field position P: checks, allocates L + 1 bytes from the cache
-// allocator into *out (logging `mallocFormat` when that fails) and copies.
-template <class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeString(Context &ctx, const char *tag, const char *mallocFormat,
-                                                           const In &in, uint32_t pos, char **out) {
-    uint32_t text, len;
-    if (!CheckString(in, pos, &text, &len)) return false;
-    auto *copy = static_cast<char *>(ctx.cacheAlloc(len + 1, kCacheArg, tag));
+    if (!ReadHeader(f, pos, Item::kLength, &at, &len)) return false;
+    const uint32_t text = at + kWord;
+    if (len > f.len - text) return Refuse<Rule::kPastEnd>(f, text, len);
+    Note(f, Item::kText, text, len);
+    auto *copy = static_cast<char *>(Allocate(f, len + 1));
     *out = copy;
     if (copy == nullptr) [[unlikely]] {
-        LogUnpackAlloc(ctx, tag, mallocFormat, len + 1);
-        Refuse(in, Rule::kNoMemory, text, len + 1);
-        return false;
+        return Refuse<Rule::kNoMemory>(f, text, len + 1);
     }
-    if (len > 0) (void)memcpy_sOptAsm(copy, len, in.buf + text, len);
+    if (len > 0) (void)memcpy_sOptAsm(copy, len, f.buf + text, len);
     copy[len] = '\0';
     return true;
 }
 
-// The vector header at field position P: its count word position W and count N,
-// once every element offset is known to lie inside the buffer.
-template <class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckVector(const In &in, uint32_t pos, uint32_t *countPos,
-                                                          uint32_t *count) {
-    uint32_t at, n;
-    if (!ReadHeader(in, pos, Item::kCount, &at, &n)) return false;
-    if (n > 0x3FFFFFFF) {
-        Refuse(in, Rule::kCount, at, n);
-        return false;
-    }
-    if (4 * n > in.len - at - 4) {
-        Refuse(in, Rule::kPastEnd, at + 4, 4 * n);
-        return false;
-    }
-    *countPos = at;
-    *count = n;
-    return true;
-}
-
-// Whether the vtable of a checked table is long enough to hold field slot i.
-[[SSH_MSG_DEF_INLINE]] inline bool HasSlot(const TableView &t, uint32_t i) { return t.vtLen >= 6 + 2 * i; }
+// Whether the vtable of a checked table holds field slot i.
+[[SSH_MSG_DEF_INLINE]] inline bool HasSlot(const TableView &t, uint32_t i) { return t.vtLen >= SlotEnd(i); }
 
 // Sets a record to zero, 64 bytes at a time: fixed-size fills the compiler
 // writes as a few vector stores (one fill of a large record becomes a string
@@ -250,44 +211,42 @@ template <const Schema *S>
 
 template <const Schema *S>
 void ReleaseRecord(void *record);
-template <const Schema *S, bool kZeroed = false, class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeTable(const In &in, uint32_t table, void *record);
+template <const Schema *S, class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeTable(const F &parent, uint32_t table, void *record);
 
-template <const Schema *E, class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeVector(const char *tag, const char *mallocFormat, const In &in,
-                                                           uint32_t pos, uint32_t *count, void **array) {
-    // N < 2^29 once CheckVector passed (4 bytes of offsets per element inside a
-    // buffer below 2^31), so N times an element of at most 8 bytes fits 32 bits.
+// The list at field position P: its count N at W, at most 0x3FFFFFFF, and its
+// N element offsets inside the buffer; then the zeroed array of N records and
+// each element's table decoded into it.
+template <const Schema *E, class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeList(const F &f, uint32_t pos, uint32_t *count, void **array) {
+    // N < 2^29 once the offsets are known to fit (4 bytes each inside a buffer
+    // below 2^31), so N times an element of at most 8 bytes fits 32 bits.
     static_assert(E->recordSize <= 8);
-    Context &ctx = *E->recv;
     uint32_t w, n;
-    if (!CheckVector(in, pos, &w, &n)) return false;
+    if (!ReadHeader(f, pos, Item::kCount, &w, &n)) return false;
+    if (n > 0x3FFFFFFF) return Refuse<Rule::kCount>(f, w, n);
+    if (4 * n > f.len - w - kWord) return Refuse<Rule::kPastEnd>(f, w + kWord, 4 * n);
     *count = n;
     if (n == 0) return true;
     const uint32_t bytes = n * E->recordSize;
-    auto *elements = static_cast<uint8_t *>(ctx.cacheAlloc(bytes, kCacheArg, tag));
+    auto *elements = static_cast<uint8_t *>(Allocate(f, bytes));
     *array = elements;
     if (elements == nullptr) [[unlikely]] {
-        LogUnpackAlloc(ctx, tag, mallocFormat, bytes);
-        Refuse(in, Rule::kNoMemory, w, bytes);
-        return false;
+        return Refuse<Rule::kNoMemory>(f, w, bytes);
     }
     (void)memset_s(elements, bytes, 0, bytes);
     for (uint32_t i = 0; i < n; ++i) {
         // W + 4 + 4N <= len bounds every element offset, so only the target can
         // go wrong here.
-        const uint32_t at = w + 4 + 4 * i;
-        const uint32_t offset = Load32(in.buf + at, in.swap);
+        const uint32_t at = w + kWord + 4 * i;
+        const uint32_t offset = Load32(f.buf + at, f.swap);
         uint32_t table;
-        if (!AddNoWrap(at, offset, &table)) {
-            Refuse(in, Rule::kWraps, at, offset);
-            return false;
-        }
-        Note(in, Item::kElement, at, table);
+        if (!AddNoWrap(at, offset, &table)) return Refuse<Rule::kWraps>(f, at, offset);
+        Note(f, Item::kElement, at, table);
         // table >= at > W >= 4: tells the compiler that the element's table
         // check cannot fail on its lower bound.
         if (table < 4) __builtin_unreachable();
-        if (!DecodeTable<E, true>(in, table, elements + static_cast<size_t>(i) * E->recordSize)) return false;
+        if (!DecodeTable<E>(f, table, elements + static_cast<size_t>(i) * E->recordSize)) return false;
     }
     return true;
 }
@@ -296,130 +255,116 @@ template <const Schema *E, class In>
 // zero their record already holds. `slots` holds the field slots as the buffer
 // does (the vtable itself, or a copy padded with absent slots), so no slot is
 // tested against the vtable length here.
-template <const Schema *S, class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeSlots(const In &in, const TableView &t, const uint8_t *slots,
-                                                          void *record, const char *tag, const char *mallocFormat) {
+template <const Schema *S, class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeSlots(const F &f, const TableView &t, const uint8_t *slots,
+                                                          void *record) {
     return AllSlots<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
-        constexpr Field f = S->fields[decltype(slot)::value];
+        constexpr Field field = S->fields[decltype(slot)::value];
         constexpr uint32_t i = decltype(slot)::value;
-        const uint16_t at = Load16(slots + 2 * i, in.swap);
-        if constexpr (requires { in.observer; }) {
-            if (HasSlot(t, i)) Note(in, Item::kSlot, t.vtable + 4 + 2 * i, at, f.name);
+        const uint16_t at = Load16(slots + 2 * i, f.swap);
+        if constexpr (F::kObserved) {
+            if (HasSlot(t, i)) Note(f, Item::kSlot, t.vtable + SlotAt(i), at, field.name);
         }
         if (at == 0) return true;
         const uint32_t pos = t.table + at;  // T <= len - 4 < 2^31: cannot wrap
-        if constexpr (f.kind == Kind::kScalar) {
-            if (!CheckWord(in, pos)) return false;
-            Member<uint32_t>(record, f.offset) = Load32(in.buf + pos, in.swap);
-            Note(in, Item::kScalar, pos, Member<uint32_t>(record, f.offset), f.name);
+        if constexpr (field.kind == Kind::kScalar) {
+            if (!CheckWord(f, pos)) return false;
+            Member<uint32_t>(record, field.offset) = Load32(f.buf + pos, f.swap);
+            Note(f, Item::kScalar, pos, Member<uint32_t>(record, field.offset), field.name);
             return true;
-        } else if constexpr (f.kind == Kind::kString) {
-            return DecodeString(*S->recv, tag, mallocFormat, in, pos, &Member<char *>(record, f.offset));
-        } else if constexpr (f.kind == Kind::kTable) {
+        } else if constexpr (field.kind == Kind::kString) {
+            return DecodeString(f, pos, &Member<char *>(record, field.offset));
+        } else if constexpr (field.kind == Kind::kTable) {
             uint32_t table;
-            return FollowOffset(in, pos, &table) && DecodeTable<f.nested>(in, table, &Member<char>(record, f.offset));
+            return FollowOffset(f, pos, &table) &&
+                   DecodeTable<field.nested>(f, table, &Member<char>(record, field.offset));
         } else {
-            return DecodeVector<f.nested>(tag, mallocFormat, in, pos, &Member<uint32_t>(record, f.offset),
-                                          &Member<void *>(record, f.arrayOffset));
+            return DecodeList<field.nested>(f, pos, &Member<uint32_t>(record, field.offset),
+                                            &Member<void *>(record, field.arrayOffset));
         }
     });
 }
 
-// The field slots of an all-scalar table in its dense form (slot i holds
-// 4 + 4i), as the buffer holds them in byte order kSwap.
+// The field slots of an all-scalar table in its dense form, as the buffer holds
+// them in byte order kSwap.
 template <const Schema *S, bool kSwap>
 inline constexpr auto kDenseSlots = [] {
     std::array<uint16_t, S->slotCount> slots{};
     for (uint16_t i = 0; i < S->slotCount; ++i) {
-        const auto v = static_cast<uint16_t>(4 + 4 * i);
+        const auto v = static_cast<uint16_t>(DenseFieldAt(i));
         slots[i] = kSwap ? __builtin_bswap16(v) : v;
     }
     return slots;
 }();
 
-template <const Schema *S, class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeFields(const In &in, const TableView &t, void *record,
-                                                           const char *tag, const char *mallocFormat) {
-    constexpr uint32_t kSlotBytes = 2 * S->slotCount;
-    static_assert(kSlotBytes > 0);
-    const uint8_t *slots = in.buf + t.vtable + 4;
-    if constexpr (AllScalars(*S) && !requires { in.observer; }) {
+template <const Schema *S, class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeFields(const F &f, const TableView &t, void *record) {
+    constexpr uint32_t kSlots = S->slotCount;
+    static_assert(kSlots > 0);
+    const uint8_t *slots = f.buf + t.vtable + SlotAt(0);
+    if constexpr (AllScalars(*S) && !F::kObserved) {
         // The dense form, the one every writer gives a table whose fields are
         // all non-zero (each list element, usually): one comparison settles the
         // slots and one bound the scalars. Anything else, a failure included,
         // takes the field-by-field walk below, which decides the same way.
-        constexpr auto &dense = kDenseSlots<S, In::swap>;
-        if (HasSlot(t, S->slotCount - 1) && memcmp(slots, dense.data(), sizeof dense) == 0 &&
-            Fits(t.table + 4, 4 * S->slotCount, in.len)) [[likely]] {
-            if constexpr (!In::swap && ScalarsPacked(*S)) {
-                memcpy(&Member<uint32_t>(record, S->fields[0].offset), in.buf + t.table + 4, 4 * S->slotCount);
+        constexpr auto &dense = kDenseSlots<S, F::swap>;
+        if (HasSlot(t, kSlots - 1) && memcmp(slots, dense.data(), sizeof dense) == 0 &&
+            Fits(t.table, DenseTableSize(kSlots), f.len)) [[likely]] {
+            const uint8_t *fields = f.buf + t.table + DenseFieldAt(0);
+            if constexpr (!F::swap && ScalarsPacked(*S)) {
+                memcpy(&Member<uint32_t>(record, S->fields[0].offset), fields, 4 * kSlots);
             } else {
-                ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
+                ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
                     constexpr uint32_t i = decltype(slot)::value;
-                    Member<uint32_t>(record, S->fields[i].offset) = Load32(in.buf + t.table + 4 + 4 * i, in.swap);
+                    Member<uint32_t>(record, S->fields[i].offset) = Load32(fields + 4 * i, f.swap);
                 });
             }
             return true;
         }
     }
-    if (HasSlot(t, S->slotCount - 1)) [[likely]] {
-        return DecodeSlots<S>(in, t, slots, record, tag, mallocFormat);
+    if (HasSlot(t, kSlots - 1)) [[likely]] {
+        return DecodeSlots<S>(f, t, slots, record);
     }
     // A short vtable (the writer never makes one): the slots it has, then absent
     // ones; an odd last byte and a length below 4 hold no slot.
-    uint8_t padded[kSlotBytes] = {};
-    if (t.vtLen > 4) memcpy(padded, slots, (t.vtLen - 4) & ~1u);
-    return DecodeSlots<S>(in, t, padded, record, tag, mallocFormat);
+    uint8_t padded[2 * kSlots] = {};
+    if (t.vtLen > SlotAt(0)) memcpy(padded, slots, (t.vtLen - SlotAt(0)) & ~1u);
+    return DecodeSlots<S>(f, t, padded, record);
 }
 
-// The nested decoder of S for the table at `table`. kZeroed: the record is a
-// vector element, zero already, so zeroing it again would change nothing.
-template <const Schema *S, bool kZeroed, class In>
-inline bool DecodeTable(const In &in, uint32_t table, void *record) {
-    constexpr bool kGuarded = S->nested == NestedForm::kGuarded;
+// The nested decoder of S for the table at `table`, into a record that is zero
+// already: the root zeroed it, or it is a list element. A guarded decoder gives
+// back what its record took when a field fails; a plain one leaves that to the
+// root.
+template <const Schema *S, class F>
+inline bool DecodeTable(const F &parent, uint32_t table, void *record) {
     static_assert(S->nested != NestedForm::kNone, "message is never nested");
-    Context &ctx = *S->recv;
-    const char *tag = S->tags.nested;
-    if constexpr (kGuarded) {
-        if (!ParamsValid(in.buf, in.len, record)) [[unlikely]] {
-            LogUnpackParams(ctx, tag, in.buf, in.len, record);
-            return false;
-        }
-    }
+    const F f = parent.template Nested<S>();
     TableView t;
-    if (!CheckTable(ctx, tag, in, table, &t)) return false;
-    if constexpr (kGuarded && !kZeroed) ZeroRecord<S>(record);
-    if (DecodeFields<S>(in, t, record, tag, kGuarded ? kMallocFormat : kMallocWideFormat)) [[likely]] {
+    if (!CheckTable(f, table, &t)) return false;
+    if (DecodeFields<S>(f, t, record)) [[likely]] {
         return true;
     }
-    if constexpr (kGuarded && OwnsMemory(*S)) ReleaseRecord<S>(record);
+    if constexpr (S->nested == NestedForm::kGuarded && OwnsMemory(*S)) ReleaseRecord<S>(record);
     return false;
 }
 
-// The nested decoder as a function of its own, for the module's flag in `in`.
-template <const Schema *S>
-[[nodiscard]] bool DecodeNested(const Input &in, uint32_t table, void *record) {
-    if (in.swap) return DecodeTable<S>(InputAs<true>{in.buf, in.len}, table, record);
-    return DecodeTable<S>(InputAs<false>{in.buf, in.len}, table, record);
-}
-
 // The root decoder once its parameters passed.
-template <const Schema *S, class In>
-[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool UnpackRoot(const In &in, void *record) {
-    Context &ctx = *S->recv;
-    const uint32_t root = Load32(in.buf, in.swap);
-    Note(in, Item::kRootOffset, 0, root);
+template <const Schema *S, class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeRoot(const F &f, void *record) {
+    const uint32_t root = Load32(f.buf, f.swap);
+    Note(f, Item::kRootOffset, 0, root);
     bool ok;
     if constexpr (S->root == RootForm::kSelfContained) {
         TableView t;
-        if (!CheckTable(ctx, S->tags.unpack, in, root, &t)) return false;
-        resolve_cache_hooks(ctx);
+        if (!CheckTable(f, root, &t)) return false;
+        resolve_cache_hooks(*f.ctx);
         ZeroRecord<S>(record);
-        ok = DecodeFields<S>(in, t, record, S->tags.unpack, kMallocFormat);
+        ok = DecodeFields<S>(f, t, record);
     } else {
-        resolve_cache_hooks(ctx);
+        resolve_cache_hooks(*f.ctx);
         ZeroRecord<S>(record);
-        ok = DecodeTable<S>(in, root, record);
+        ok = DecodeTable<S>(f, root, record);
     }
     if constexpr (OwnsMemory(*S)) {
         if (!ok) [[unlikely]]
@@ -429,29 +374,32 @@ template <const Schema *S, class In>
 }
 
 // The root decoder: true with a filled record, false with a record that owns
-// nothing (untouched, zeroed, or released with the scalars read so far).
-template <const Schema *S>
-[[nodiscard]] bool Unpack(const uint8_t *buf, uint32_t len, void *record) {
+// nothing (untouched, zeroed, or released with the scalars read so far). With
+// an observer, it is told every item read and the rule that refused the buffer,
+// if one did.
+template <const Schema *S, class Observer = void>
+[[nodiscard]] bool Decode(const uint8_t *buf, uint32_t len, void *record, Observer *observer = nullptr) {
     Context &ctx = *S->recv;
     if (!ParamsValid(buf, len, record)) [[unlikely]] {
         LogUnpackParams(ctx, S->tags.unpack, buf, len, record);
+        if constexpr (!std::is_void_v<Observer>) observer->Refuse(Rule::kParams, 0, len);
         return false;
     }
-    if (ctx.byteOrder != 0) return UnpackRoot<S>(InputAs<true>{buf, len}, record);
-    return UnpackRoot<S>(InputAs<false>{buf, len}, record);
+    if (ctx.byteOrder != 0) {
+        return DecodeRoot<S>(Frame<true, Observer>{buf, len, &ctx, S->tags.unpack, kMallocFormat, observer}, record);
+    }
+    return DecodeRoot<S>(Frame<false, Observer>{buf, len, &ctx, S->tags.unpack, kMallocFormat, observer}, record);
 }
 
-// Unpack with an observer told every item read and the rule that refused the
-// buffer, if one did. For inspection tools; the decode itself is Unpack's.
+// The library's decoder, and the same decoder telling an observer (for
+// inspection tools).
+template <const Schema *S>
+[[nodiscard]] bool Unpack(const uint8_t *buf, uint32_t len, void *record) {
+    return Decode<S>(buf, len, record);
+}
 template <const Schema *S, class Observer>
 bool Inspect(const uint8_t *buf, uint32_t len, void *record, Observer &observer) {
-    if (!ParamsValid(buf, len, record)) {
-        LogUnpackParams(*S->recv, S->tags.unpack, buf, len, record);
-        observer.Refuse(Rule::kParams, 0, len);
-        return false;
-    }
-    if (S->recv->byteOrder != 0) return UnpackRoot<S>(ObservedInput<true, Observer>{{buf, len}, &observer}, record);
-    return UnpackRoot<S>(ObservedInput<false, Observer>{{buf, len}, &observer}, record);
+    return Decode<S>(buf, len, record, &observer);
 }
 
 // The release routine: gives back every string and array the record owns, in
@@ -497,12 +445,14 @@ void FreeUnpacked(void *record) {
 
 }  // namespace ssh_msg_def::internal
 
-// The two exported receive functions of a message.
-#define SSH_MSG_DEF_RECV_OPS(Rec, schema)                                                 \
-    extern "C" uint32_t Rec##__unpack(const uint8_t *buffer, uint32_t len, Rec *record) { \
-        (void)::ssh_msg_def::internal::Unpack<&(schema)>(buffer, len, record);            \
-        return sizeof(Rec);                                                               \
-    }                                                                                     \
-    extern "C" void Rec##_free__unpacked(Rec *record) { ::ssh_msg_def::internal::FreeUnpacked<&(schema)>(record); }
+// The two exported receive functions of a message list row.
+#define SSH_MSG_DEF_RECV_OPS(Ns, Msg, ...)                                                              \
+    extern "C" uint32_t Ns##_##Msg##__unpack(const uint8_t *buffer, uint32_t len, Ns##_##Msg *record) { \
+        (void)::ssh_msg_def::internal::Unpack<&::ssh_msg_def::internal::k##Msg>(buffer, len, record);   \
+        return sizeof(Ns##_##Msg);                                                                      \
+    }                                                                                                   \
+    extern "C" void Ns##_##Msg##_free__unpacked(Ns##_##Msg *record) {                                   \
+        ::ssh_msg_def::internal::FreeUnpacked<&::ssh_msg_def::internal::k##Msg>(record);                \
+    }
 
 #endif

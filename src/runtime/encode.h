@@ -5,7 +5,8 @@
 // fixed all-scalar image used by ForwardPort's send path is written here too.
 //
 // Speed: a record is measured once. The size computation measures each string
-// and hands the lengths to the writer (StringLengths); a root writer reads the
+// and hands the lengths to the writer (StringLengths, each string in its own
+// place, StringAt); a root writer reads the
 // module's byte-order flag once and runs the instantiation for its value; every
 // nested writer is inlined into the root writer, which writes through a pointer
 // cursor straight into the final buffer. The element tables of a list are
@@ -72,10 +73,21 @@ constexpr bool HasVector(const Schema &s) {
     return count;
 }
 
-// The lengths of a record's present strings, in the order in which both the
-// size computation and the writer meet them (slot order, depth first). The size
-// computation measures each string once and the writer reuses the figure, which
-// it may: the record must not change between the two.
+// Where the length of the string in slot i of a table of this schema is kept
+// among the measured lengths of the table (for a nested table: where its own
+// begin): after those of the strings in the slots before, nested ones included.
+constexpr uint32_t StringAt(const Schema &s, uint32_t slot) {
+    uint32_t n = 0;
+    for (uint32_t i = 0; i < slot; ++i) {
+        if (s.fields[i].kind == Kind::kString) ++n;
+        if (s.fields[i].kind == Kind::kTable) n += StringCount(*s.fields[i].nested);
+    }
+    return n;
+}
+
+// The lengths of a record's strings, each at its StringAt place. The size computation measures each string once
+// and the writer reuses the figure, which it may: the record must not change
+// between the two.
 template <const Schema *S>
 using StringLengths = std::array<uint32_t, StringCount(*S)>;
 
@@ -85,7 +97,7 @@ using StringLengths = std::array<uint32_t, StringCount(*S)>;
 enum class Sizing { kExact, kBound, kApart };
 
 template <const Schema *S, Sizing kSizing = Sizing::kExact>
-uint64_t TableSize(const void *record, uint32_t *&lengths);
+uint64_t TableSize(const void *record, uint32_t *lengths);
 
 // Bytes of the element tables of one list of n elements. An element is
 // nothing but its scalars, so every table has the same fixed part plus 4 bytes
@@ -97,39 +109,42 @@ template <const Schema *E, Sizing kSizing>
     if constexpr (kSizing == Sizing::kApart) {
         return 0;
     } else if constexpr (kSizing == Sizing::kBound) {
-        return n * static_cast<uint64_t>(8 + 6 * k);
+        return n * static_cast<uint64_t>(VtableSize(k) + DenseTableSize(k));
     } else {
-        return n * static_cast<uint64_t>(8 + 2 * k) +
+        return n * static_cast<uint64_t>(VtableSize(k) + kWord) +
                4 * NonZeroWords(reinterpret_cast<const uint32_t *>(elements), static_cast<size_t>(n) * k);
     }
 }
 
 // Bytes of the nested form of a table: vtable, table and all it reaches, the
-// element tables of its lists counted as kSizing says. Stores the length of
-// every present string at *lengths and advances it. In 64 bits, so it cannot
-// wrap for any record that fits in memory.
+// element tables of its lists counted as kSizing says, each present field
+// with its word in the table. Stores the length of every present string at its
+// place from `lengths` on (0 for a null one). In 64 bits, so it cannot wrap for any record that
+// fits in memory.
 template <const Schema *S, Sizing kSizing>
-[[SSH_MSG_DEF_INLINE]] inline uint64_t TableSize(const void *record, uint32_t *&lengths) {
-    uint64_t size = 8 + 2 * S->slotCount;
+[[SSH_MSG_DEF_INLINE]] inline uint64_t TableSize(const void *record, uint32_t *lengths) {
+    uint64_t size = VtableSize(S->slotCount) + kWord;
     ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
-        constexpr const Field &f = S->fields[decltype(slot)::value];
+        constexpr uint32_t i = decltype(slot)::value;
+        constexpr const Field &f = S->fields[i];
         if constexpr (f.kind == Kind::kScalar) {
-            if (Member<uint32_t>(record, f.offset) != 0) size += 4;
+            if (Member<uint32_t>(record, f.offset) != 0) size += kWord;
         } else if constexpr (f.kind == Kind::kString) {
+            size_t len = 0;  // a null string's length is never read: 0 keeps every place written
             if (const char *s = Member<const char *>(record, f.offset)) {
-                const size_t len = strlen(s);
-                size += len + 9;
-                // Truncated only for a string of 4 GiB or more, whose record
-                // the size check refuses before anything is written.
-                *lengths++ = static_cast<uint32_t>(len);
+                len = strlen(s);
+                size += kWord + StringSize(len);
             }
+            // Truncated only for a string of 4 GiB or more, whose record the
+            // size check refuses before anything is written.
+            lengths[StringAt(*S, i)] = static_cast<uint32_t>(len);
         } else if constexpr (f.kind == Kind::kTable) {
-            size += 4 + TableSize<f.nested, kSizing>(&Member<char>(record, f.offset), lengths);
+            size += kWord + TableSize<f.nested, kSizing>(&Member<char>(record, f.offset), lengths + StringAt(*S, i));
         } else {
             uint32_t n;
             const uint8_t *elements;
             if (VectorPresent(record, f, &n, &elements)) {
-                size += 8 + 4 * static_cast<uint64_t>(n);
+                size += 2 * kWord + 4 * static_cast<uint64_t>(n);
                 size += ListTables<f.nested, kSizing>(elements, n);
             }
         }
@@ -159,7 +174,7 @@ template <const Schema *S, Sizing kSizing>
 // the exact encoded size, or 0 for an encoding that does not fit in 32 bits.
 template <const Schema *S>
 [[SSH_MSG_DEF_INLINE]] inline uint32_t MeasureRoot(const void *record, uint32_t *lengths) {
-    const uint64_t size = 4 + TableSize<S>(record, lengths);
+    const uint64_t size = kWord + TableSize<S>(record, lengths);
     return size > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(size);
 }
 
@@ -168,8 +183,8 @@ template <const Schema *S>
 // measured once: the elements of its lists are read only when their largest
 // size would not fit.
 template <const Schema *S>
-[[SSH_MSG_DEF_INLINE]] inline bool FitsIn(const void *record, uint32_t room, uint32_t *&lengths) {
-    const uint64_t size = 4 + TableSize<S, Sizing::kApart>(record, lengths);
+[[SSH_MSG_DEF_INLINE]] inline bool FitsIn(const void *record, uint32_t room, uint32_t *lengths) {
+    const uint64_t size = kWord + TableSize<S, Sizing::kApart>(record, lengths);
     if constexpr (HasVector(*S)) {
         if (size + ElementTables<S, Sizing::kBound>(record) > room) {
             return size + ElementTables<S, Sizing::kExact>(record) <= room;
@@ -184,12 +199,11 @@ uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, 
 // Lays out a vtable at w.next, its table directly after it and then the table's
 // out-of-line data; returns the table (the position of its vtable delta).
 // Forward offsets are reserved in the inline part and patched once their
-// targets are written. String lengths come from `lengths`, in the size
-// computation's order.
+// targets are written. String lengths come from their places from `lengths` on.
 template <const Schema *S, class W>
-[[SSH_MSG_DEF_INLINE]] inline uint8_t *WriteTable(W &w, const void *record, const uint32_t *&lengths) {
+[[SSH_MSG_DEF_INLINE]] inline uint8_t *WriteTable(W &w, const void *record, const uint32_t *lengths) {
     constexpr uint32_t kSlots = S->slotCount;
-    constexpr uint32_t kVtLen = 4 + 2 * kSlots;
+    constexpr uint32_t kVtLen = VtableSize(kSlots);
     uint8_t *const vtable = w.next;
     uint8_t *const table = vtable + kVtLen;
     if constexpr (AllScalars(*S)) {
@@ -201,24 +215,24 @@ template <const Schema *S, class W>
         (std::make_index_sequence<kSlots>{});
         if (dense) [[likely]] {
             Store16(vtable, kVtLen, w.swap);
-            Store16(vtable + 2, 4 + 4 * kSlots, w.swap);
+            Store16(vtable + 2, DenseTableSize(kSlots), w.swap);
             Store32(table, kVtLen, w.swap);
             ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
                 constexpr uint32_t i = decltype(slot)::value;
-                Store16(vtable + 4 + 2 * i, 4 + 4 * i, w.swap);
-                Store32(table + 4 + 4 * i, Member<uint32_t>(record, S->fields[i].offset), w.swap);
+                Store16(vtable + SlotAt(i), DenseFieldAt(i), w.swap);
+                Store32(table + DenseFieldAt(i), Member<uint32_t>(record, S->fields[i].offset), w.swap);
             });
-            w.next = table + 4 + 4 * kSlots;
+            w.next = table + DenseTableSize(kSlots);
             return table;
         }
     }
-    (void)memset_s(vtable + 4, 2 * kSlots, 0, 2 * kSlots);
+    (void)memset_s(vtable + SlotAt(0), 2 * kSlots, 0, 2 * kSlots);
     Store32(table, kVtLen, w.swap);
-    uint8_t *pos = table + 4;
+    uint8_t *pos = table + kWord;
     auto place = [&](uint32_t i) SSH_MSG_DEF_INLINE_LAMBDA {
-        Store16(vtable + 4 + 2 * i, static_cast<uint16_t>(pos - table), w.swap);
-        pos += 4;
-        return pos - 4;
+        Store16(vtable + SlotAt(i), static_cast<uint16_t>(pos - table), w.swap);
+        pos += kWord;
+        return pos - kWord;
     };
     ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr const Field &f = S->fields[decltype(slot)::value];
@@ -251,19 +265,20 @@ template <const Schema *S, class W>
             if (at == nullptr) return;
             if constexpr (f.kind == Kind::kString) {
                 const char *s = Member<const char *>(record, f.offset);
-                const uint32_t len = *lengths++;
+                const uint32_t len = lengths[StringAt(*S, i)];
                 uint8_t *const text = w.next;
                 Store32(at, static_cast<uint32_t>(text - at), w.swap);
                 Store32(text, len, w.swap);
                 // The length is the measured one, so a string that changed
                 // since (one lying in the output, overwritten before it is
                 // copied) still takes exactly the room the size computation gave it.
-                if (len > 0) (void)memcpy_sOptAsm(text + 4, len, s, len);
-                text[4 + len] = 0;
-                w.next = text + len + 5;
-                tableLen += len + 5;
+                if (len > 0) (void)memcpy_sOptAsm(text + kWord, len, s, len);
+                text[kWord + len] = 0;
+                w.next = text + StringSize(len);
+                tableLen += StringSize(len);
             } else if constexpr (f.kind == Kind::kTable) {
-                const uint8_t *nested = WriteTable<f.nested>(w, &Member<char>(record, f.offset), lengths);
+                const uint8_t *nested =
+                    WriteTable<f.nested>(w, &Member<char>(record, f.offset), lengths + StringAt(*S, i));
                 Store32(at, static_cast<uint32_t>(nested - at), w.swap);
             } else {
                 uint32_t n;
@@ -272,8 +287,9 @@ template <const Schema *S, class W>
                 uint8_t *const count = w.next;
                 Store32(at, static_cast<uint32_t>(count - at), w.swap);
                 Store32(count, n, w.swap);
-                tableLen += 4 + 4 * n;
-                w.next = WriteElements<f.nested, W>(count + 4 + 4 * static_cast<size_t>(n), count + 4, elements, n);
+                tableLen += kWord + 4 * n;
+                w.next =
+                    WriteElements<f.nested, W>(count + kWord + 4 * static_cast<size_t>(n), count + kWord, elements, n);
             }
         }
     });
@@ -288,10 +304,9 @@ template <const Schema *S, class W>
 template <const Schema *E, class W>
 [[gnu::noinline]] uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, uint32_t n) {
     W w{next};
-    const uint32_t *lengths = nullptr;  // the elements hold no strings
     const uint8_t *const end = elements + static_cast<size_t>(n) * E->recordSize;
     for (const uint8_t *e = elements; e != end; e += E->recordSize, slotAt += 4) {
-        const uint8_t *nested = WriteTable<E>(w, e, lengths);
+        const uint8_t *nested = WriteTable<E>(w, e, nullptr);  // the elements hold no strings
         Store32(slotAt, static_cast<uint32_t>(nested - slotAt), w.swap);
     }
     return w.next;
@@ -300,7 +315,7 @@ template <const Schema *E, class W>
 // The root writer once its arguments passed, for the flag's value.
 template <const Schema *S, bool kSwap>
 [[SSH_MSG_DEF_INLINE]] inline uint32_t WriteRoot(uint8_t *buf, const void *record, const uint32_t *lengths) {
-    WriterAs<kSwap> w{buf + 4};
+    WriterAs<kSwap> w{buf + kWord};
     Store32(buf, static_cast<uint32_t>(WriteTable<S>(w, record, lengths) - buf), kSwap);
     return static_cast<uint32_t>(w.next - buf);
 }
@@ -330,8 +345,7 @@ template <const Schema *S>
 uint32_t Pack(const void *record, uint8_t *buf, uint32_t *length) {
     if (record == nullptr || length == nullptr) return SSH_MSG_DEF_ERROR;
     StringLengths<S> lengths;
-    uint32_t *next = lengths.data();
-    if (!FitsIn<S>(record, *length, next)) return SSH_MSG_DEF_ERROR;
+    if (!FitsIn<S>(record, *length, lengths.data())) return SSH_MSG_DEF_ERROR;
     const uint32_t written = WriteMeasured<S>(buf, *length, record, lengths.data());
     if (written == 0) return SSH_MSG_DEF_ERROR;
     *length = written;
@@ -341,21 +355,21 @@ uint32_t Pack(const void *record, uint8_t *buf, uint32_t *length) {
 // The fixed image of an all-scalar message: root offset 4, the table with every
 // field written, then its vtable (so the vtable delta is negative).
 template <const Schema *S>
-inline constexpr uint32_t kImageSize = 4 + (4 + 4 * S->slotCount) + (4 + 2 * S->slotCount);
+inline constexpr uint32_t kImageSize = kWord + DenseTableSize(S->slotCount) + VtableSize(S->slotCount);
 
 template <const Schema *S>
 [[SSH_MSG_DEF_INLINE]] inline void WriteImage(uint8_t *b, const void *record, bool swap) {
     constexpr uint32_t kSlots = S->slotCount;
-    constexpr uint32_t kTable = 4;
-    constexpr uint32_t kVtable = kTable + 4 + 4 * kSlots;
+    constexpr uint32_t kTable = kWord;
+    constexpr uint32_t kVtable = kTable + DenseTableSize(kSlots);
     Store32(b, kTable, swap);
     Store32(b + kTable, kTable - kVtable, swap);  // negative delta, modulo 2^32
-    Store16(b + kVtable, 4 + 2 * kSlots, swap);
-    Store16(b + kVtable + 2, 4 + 4 * kSlots, swap);
+    Store16(b + kVtable, VtableSize(kSlots), swap);
+    Store16(b + kVtable + 2, DenseTableSize(kSlots), swap);
     ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr uint32_t i = decltype(slot)::value;
-        Store32(b + kTable + 4 + 4 * i, Member<uint32_t>(record, S->fields[i].offset), swap);
-        Store16(b + kVtable + 4 + 2 * i, 4 + 4 * i, swap);
+        Store32(b + kTable + DenseFieldAt(i), Member<uint32_t>(record, S->fields[i].offset), swap);
+        Store16(b + kVtable + SlotAt(i), DenseFieldAt(i), swap);
     });
 }
 

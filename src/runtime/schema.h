@@ -1,14 +1,17 @@
-// Message schemas: what the generic codec knows about a message. A schema is a
-// constexpr table of field descriptors (kind, record member, nested schema) in
-// slot order plus the message's identity, function tags, modules and the few
-// rules in which messages differ (root and nested decoder forms, fixed send
-// image). The engines in decode.h, encode.h and send.h walk these tables at
-// compile time; nothing here is message-specific.
+// Message schemas: what the generic codec knows about a message. A schema is
+// a constexpr table of fields (kind, record member, nested schema) in slot
+// order plus the message's identity, function tags, modules and the few ways
+// in which messages differ (root and nested decoder forms, fixed send image).
+// Schemas are expanded from the message lists (messages.h) by the macros at
+// the end of this file; a field's kind is its member's type. The engines in
+// decode.h, encode.h and send.h walk these tables at compile time.
 #ifndef SSH_MSG_DEF_RUNTIME_SCHEMA_H
 #define SSH_MSG_DEF_RUNTIME_SCHEMA_H
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include <type_traits>
 
 #include "context.h"
 
@@ -18,7 +21,7 @@ enum class Kind : uint8_t {
     kScalar,  // uint32_t member
     kString,  // char * member, owned when decoded
     kTable,   // nested record held by value
-    kVector,  // uint32_t count member, then an owned pointer to element records
+    kVector,  // pointer to owned element records, with a uint32_t count member named <array>Count
 };
 
 // Root decoder forms. A self-contained root checks the root table itself and
@@ -26,11 +29,15 @@ enum class Kind : uint8_t {
 // record first and hands the root table to the message's nested decoder.
 enum class RootForm : uint8_t { kSelfContained, kDelegating };
 
-// Nested decoder forms. A guarded one repeats the parameter check, zeroes its
-// record after the table checks and, if its record owns memory, releases it
-// after a field failure; a plain one does neither and logs allocation failures
-// with the wide message.
+// Nested decoder forms. A guarded one zeroes its record after the table checks
+// and, if its record owns memory, releases it after a field failure; a plain
+// one does neither and logs allocation failures with the wide message. kNone:
+// the message is never nested.
 enum class NestedForm : uint8_t { kNone, kGuarded, kPlain };
+
+// How a message is sent: its compact encoding, or the fixed image of an
+// all-scalar message (every field present, vtable after the table).
+enum class SendForm : uint8_t { kEncoded, kFixedImage };
 
 struct Schema;
 
@@ -38,6 +45,7 @@ struct Field {
     Kind kind;
     uint16_t offset;       // record member (the count, for a vector)
     uint16_t arrayOffset;  // vector only: the array pointer member
+    uint16_t size;         // bytes of the member (of one element, for a vector)
     const Schema *nested;  // table and vector only: the nested or element schema
     const char *name;      // record member as in the public header (the array, for a vector)
 };
@@ -103,22 +111,19 @@ constexpr bool ScalarsOnly(const Schema &s) {
     return ScalarsPacked(s) && s.fields[0].offset == 0 && s.recordSize == 4u * s.slotCount;
 }
 
-// The bytes a member takes in its record: a word (a list's count too), a
-// pointer, or the nested record itself.
-constexpr uint32_t MemberSize(const Field &f) {
-    if (f.kind == Kind::kString) return sizeof(char *);
-    if (f.kind == Kind::kTable) return f.nested->recordSize;
-    return 4;
-}
+// The bytes a member takes in its record: a list's count is a word.
+constexpr uint32_t MemberSize(const Field &f) { return f.kind == Kind::kVector ? 4 : f.size; }
 
 // A schema is well formed when its members follow the slots in order inside the
-// record without overlapping, vectors hold elements that own nothing, and a
-// fixed image is only asked of an all-scalar message.
+// record without overlapping, nested records and list elements are the size of
+// their schema's record, list elements own nothing, and a fixed image is only
+// asked of an all-scalar message.
 constexpr bool WellFormed(const Schema &s) {
     uint32_t next = 0;
     for (uint16_t i = 0; i < s.slotCount; ++i) {
         const Field &f = s.fields[i];
         if ((f.kind == Kind::kTable || f.kind == Kind::kVector) != (f.nested != nullptr)) return false;
+        if (f.nested != nullptr && f.nested->recordSize != f.size) return false;
         if (s.fixedImage && f.kind != Kind::kScalar) return false;
         if (f.offset < next) return false;
         next = f.offset + MemberSize(f);
@@ -130,6 +135,35 @@ constexpr bool WellFormed(const Schema &s) {
     return next <= s.recordSize;
 }
 
+// The schema of each record type that has one, set where the message lists are
+// expanded (schemas.h).
+template <class Rec>
+inline constexpr const Schema *kSchemaOf = nullptr;
+
+// The field of a record member of type T: a uint32_t is a scalar, a char * a
+// string, a message record a nested table and a pointer to one a list (whose
+// count member's offset is `count`, 0xFFFF when the record has none).
+template <class T>
+constexpr Field MakeField(uint16_t offset, uint16_t count, const char *name) {
+    if constexpr (std::is_same_v<T, uint32_t>) {
+        return {Kind::kScalar, offset, 0, sizeof(T), nullptr, name};
+    } else if constexpr (std::is_same_v<T, char *>) {
+        return {Kind::kString, offset, 0, sizeof(T), nullptr, name};
+    } else if constexpr (std::is_pointer_v<T>) {
+        using Element = std::remove_pointer_t<T>;
+        static_assert(kSchemaOf<Element> != nullptr, "a list holds records of a message");
+        return {Kind::kVector, count, offset, sizeof(Element), kSchemaOf<Element>, name};
+    } else {
+        static_assert(kSchemaOf<T> != nullptr, "a member is a uint32_t, a char *, a message record or a list");
+        return {Kind::kTable, offset, 0, sizeof(T), kSchemaOf<T>, name};
+    }
+}
+
+template <size_t N>
+constexpr uint16_t CountOf(const Field (&)[N]) {
+    return static_cast<uint16_t>(N);
+}
+
 }  // namespace ssh_msg_def::internal
 
 // The six function tags of a message, spelled from its namespace and name.
@@ -139,17 +173,50 @@ constexpr bool WellFormed(const Schema &s) {
             #Ns "_" #Msg "__sendsingle", #Ns "_" #Msg "__sendbatch"                                                   \
     }
 
-#define SSH_MSG_DEF_FIELD(kind, Rec, member, arrayOffset, nested)                                \
-    ::ssh_msg_def::internal::Field {                                                             \
-        ::ssh_msg_def::internal::Kind::kind, offsetof(Rec, member), arrayOffset, nested, #member \
-    }
-#define SSH_MSG_DEF_SCALAR(Rec, member) SSH_MSG_DEF_FIELD(kScalar, Rec, member, 0, nullptr)
-#define SSH_MSG_DEF_STRING(Rec, member) SSH_MSG_DEF_FIELD(kString, Rec, member, 0, nullptr)
-#define SSH_MSG_DEF_TABLE(Rec, member, schema) SSH_MSG_DEF_FIELD(kTable, Rec, member, 0, &(schema))
-// The array member is named; its count member is the array's name with the suffix Count.
-#define SSH_MSG_DEF_VECTOR(Rec, array, schema)                                                                       \
-    ::ssh_msg_def::internal::Field {                                                                                 \
-        ::ssh_msg_def::internal::Kind::kVector, offsetof(Rec, array##Count), offsetof(Rec, array), &(schema), #array \
-    }
+// F(R, m) for each member m that follows, separated by commas.
+#define SSH_MSG_DEF_EACH(F, R, ...) __VA_OPT__(SSH_MSG_DEF_EXPAND(SSH_MSG_DEF_EACH_(F, R, __VA_ARGS__)))
+#define SSH_MSG_DEF_EACH_(F, R, m, ...) \
+    F(R, m) __VA_OPT__(, SSH_MSG_DEF_EACH_AGAIN SSH_MSG_DEF_PARENS(F, R, __VA_ARGS__))
+#define SSH_MSG_DEF_EACH_AGAIN() SSH_MSG_DEF_EACH_
+#define SSH_MSG_DEF_PARENS ()
+#define SSH_MSG_DEF_EXPAND(...) SSH_MSG_DEF_EXPAND4(SSH_MSG_DEF_EXPAND4(SSH_MSG_DEF_EXPAND4(__VA_ARGS__)))
+#define SSH_MSG_DEF_EXPAND4(...) SSH_MSG_DEF_EXPAND1(SSH_MSG_DEF_EXPAND1(SSH_MSG_DEF_EXPAND1(__VA_ARGS__)))
+#define SSH_MSG_DEF_EXPAND1(...) __VA_ARGS__
+
+// The offset of member m's count, m##Count, when it has a uint32_t one; else 0xFFFF.
+#define SSH_MSG_DEF_COUNT_OF(Rec, m)                                                          \
+    []<class R = Rec>() constexpr->uint16_t {                                                 \
+        if constexpr (requires { requires std::is_same_v<decltype(R::m##Count), uint32_t>; }) \
+            return offsetof(R, m##Count);                                                     \
+        else                                                                                  \
+            return 0xFFFF;                                                                    \
+    }                                                                                         \
+    ()
+
+#define SSH_MSG_DEF_FIELD(Rec, m) \
+    ::ssh_msg_def::internal::MakeField<decltype(Rec::m)>(offsetof(Rec, m), SSH_MSG_DEF_COUNT_OF(Rec, m), #m)
+
+// A row of a message list as the declaration of its schema k<Msg> and the
+// record type's entry in kSchemaOf, then as the definition, then as the check.
+// Declarations come first so that a schema may name one defined after it.
+#define SSH_MSG_DEF_DECLARE_SCHEMA(Ns, Msg, ...) \
+    extern const Schema k##Msg;                  \
+    template <>                                  \
+    inline constexpr const Schema *kSchemaOf<Ns##_##Msg> = &k##Msg;
+#define SSH_MSG_DEF_DEFINE_SCHEMA(recv, send, Ns, Msg, id, rootForm, nestedForm, sendForm, ...)               \
+    inline constexpr Field k##Msg##Fields[] = {SSH_MSG_DEF_EACH(SSH_MSG_DEF_FIELD, Ns##_##Msg, __VA_ARGS__)}; \
+    inline constexpr Schema k##Msg = {#Ns "_" #Msg,                                                           \
+                                      (id),                                                                   \
+                                      sizeof(Ns##_##Msg),                                                     \
+                                      k##Msg##Fields,                                                         \
+                                      CountOf(k##Msg##Fields),                                                \
+                                      RootForm::rootForm,                                                     \
+                                      NestedForm::nestedForm,                                                 \
+                                      SendForm::sendForm == SendForm::kFixedImage,                            \
+                                      &(recv),                                                                \
+                                      &(send),                                                                \
+                                      SSH_MSG_DEF_TAGS(Ns, Msg)};
+#define SSH_MSG_DEF_CHECK_SCHEMA(Ns, Msg, ...) \
+    static_assert(WellFormed(k##Msg), #Ns "_" #Msg ": schema does not match its record");
 
 #endif

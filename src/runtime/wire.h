@@ -1,7 +1,12 @@
-// Wire primitives: unaligned little-endian loads and stores, byte-reversed when
-// the module's byte-order flag is set, and the unsigned 32-bit range tests that
-// every acceptance rule is built from. Nothing in a buffer is aligned, so every
-// access goes through memcpy.
+// The wire format and its primitives. A buffer starts with the u32 position of
+// its root table T. A table starts with an i32 delta back to its vtable,
+// V = T - delta; the vtable holds its own length VL (u16), the table's length
+// (u16), then one u16 slot per field: the field's position from T, or 0 when
+// the field is absent. A field is a u32 scalar in the table, or a u32 forward
+// offset from its own position to a string (u32 length, the bytes, a NUL), to
+// a nested table, or to a list (u32 count, then one forward offset per element
+// table). Every integer is little-endian, byte-reversed on a host whose module
+// flag says so. Nothing is aligned, so every access goes through memcpy.
 #ifndef SSH_MSG_DEF_RUNTIME_WIRE_H
 #define SSH_MSG_DEF_RUNTIME_WIRE_H
 
@@ -9,6 +14,20 @@
 #include <string.h>
 
 namespace ssh_msg_def::internal {
+
+inline constexpr uint32_t kWord = 4;  // a u32: scalar, forward offset, vtable delta, length or count
+
+// The vtable of a table of k fields, as the writer makes it.
+constexpr uint32_t VtableSize(uint32_t k) { return 4 + 2 * k; }
+// Slot i's position in its vtable, and the vtable length that holds it.
+constexpr uint32_t SlotAt(uint32_t i) { return 4 + 2 * i; }
+constexpr uint32_t SlotEnd(uint32_t i) { return SlotAt(i) + 2; }
+// The dense form of a table whose k fields are all scalars and present (every
+// list element, usually): field i at T + 4 + 4i, the table 4 + 4k bytes long.
+constexpr uint32_t DenseFieldAt(uint32_t i) { return kWord + 4 * i; }
+constexpr uint32_t DenseTableSize(uint32_t k) { return kWord + 4 * k; }
+// Bytes of a string of `len` bytes at its target: length word, bytes, NUL.
+constexpr uint64_t StringSize(uint64_t len) { return kWord + len + 1; }
 
 inline uint32_t Load32(const uint8_t *p, bool swap) {
     uint32_t v;

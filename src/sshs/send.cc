@@ -3,14 +3,4 @@
 #include "send.h"
 #include "schemas.h"
 
-using namespace ssh_msg_def::internal;
-
-SSH_MSG_DEF_SEND_OPS(SshsMsgDef_PortList, kPortList)
-SSH_MSG_DEF_SEND_OPS(SshsMsgDef_ForwardPort, kForwardPort)
-SSH_MSG_DEF_SEND_OPS(SshsMsgDef_TcpForwordMessage, kTcpForwordMessage)
-
-extern "C" void sshs_msg_def__send_resource_clean(void) {}
-
-extern "C" uint32_t sshs_msg_def_send_init(void) {
-    return VORN_RegIDLResorceCleanFuncHook(&sshs_msg_def__send_resource_clean);
-}
+SSH_MSG_DEF_SEND_MODULE(sshs, SSH_MSG_DEF_SERVER_MESSAGES)

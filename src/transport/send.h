@@ -101,8 +101,7 @@ uint32_t SendBatch(uint32_t handle, const void *records, uint32_t count, uint64_
             // The record's size against the room left (a full area leaves none);
             // the size is what the writer then writes.
             StringLengths<S> lengths;
-            uint32_t *next = lengths.data();
-            if (record == nullptr || !FitsIn<S>(record, kBatchArea - used, next)) {
+            if (record == nullptr || !FitsIn<S>(record, kBatchArea - used, lengths.data())) {
                 SendFree(*S->send, block, S->tags.sendBatch);
                 return SSH_MSG_DEF_ERROR;
             }
@@ -127,22 +126,36 @@ uint32_t SendMsg(uint32_t handle, const void *records, uint32_t count, uint64_t 
 
 }  // namespace ssh_msg_def::internal
 
-// The five exported send-side functions of a message.
-#define SSH_MSG_DEF_SEND_OPS(Rec, schema)                                                                        \
-    extern "C" uint32_t Rec##__pack(const Rec *record, uint8_t *buffer, uint32_t *length) {                      \
-        return ::ssh_msg_def::internal::Pack<&(schema)>(record, buffer, length);                                 \
-    }                                                                                                            \
-    extern "C" uint32_t Rec##__sendsingle(uint32_t handle, const Rec *record, uint64_t, uint64_t target) {       \
-        return ::ssh_msg_def::internal::SendSingle<&(schema)>(handle, record, target);                           \
-    }                                                                                                            \
-    extern "C" uint32_t Rec##__sendbatch(uint32_t handle, const Rec *records, uint32_t count, uint64_t target) { \
-        return ::ssh_msg_def::internal::SendBatch<&(schema)>(handle, records, count, target);                    \
-    }                                                                                                            \
-    extern "C" uint32_t Rec##__sendmsg(uint32_t handle, const Rec *records, uint32_t count) {                    \
-        return ::ssh_msg_def::internal::SendMsg<&(schema)>(handle, records, count, 0);                           \
-    }                                                                                                            \
-    extern "C" uint32_t Rec##__sendtomsg(uint32_t handle, const Rec *records, uint32_t count, uint64_t target) { \
-        return ::ssh_msg_def::internal::SendMsg<&(schema)>(handle, records, count, target);                      \
+// The five exported send-side functions of a message list row.
+#define SSH_MSG_DEF_SEND_OPS(Ns, Msg, ...)                                                                           \
+    extern "C" uint32_t Ns##_##Msg##__pack(const Ns##_##Msg *record, uint8_t *buffer, uint32_t *length) {            \
+        return ::ssh_msg_def::internal::Pack<&::ssh_msg_def::internal::k##Msg>(record, buffer, length);              \
+    }                                                                                                                \
+    extern "C" uint32_t Ns##_##Msg##__sendsingle(uint32_t handle, const Ns##_##Msg *record, uint64_t,                \
+                                                 uint64_t target) {                                                  \
+        return ::ssh_msg_def::internal::SendSingle<&::ssh_msg_def::internal::k##Msg>(handle, record, target);        \
+    }                                                                                                                \
+    extern "C" uint32_t Ns##_##Msg##__sendbatch(uint32_t handle, const Ns##_##Msg *records, uint32_t count,          \
+                                                uint64_t target) {                                                   \
+        return ::ssh_msg_def::internal::SendBatch<&::ssh_msg_def::internal::k##Msg>(handle, records, count, target); \
+    }                                                                                                                \
+    extern "C" uint32_t Ns##_##Msg##__sendmsg(uint32_t handle, const Ns##_##Msg *records, uint32_t count) {          \
+        return ::ssh_msg_def::internal::SendMsg<&::ssh_msg_def::internal::k##Msg>(handle, records, count, 0);        \
+    }                                                                                                                \
+    extern "C" uint32_t Ns##_##Msg##__sendtomsg(uint32_t handle, const Ns##_##Msg *records, uint32_t count,          \
+                                                uint64_t target) {                                                   \
+        return ::ssh_msg_def::internal::SendMsg<&::ssh_msg_def::internal::k##Msg>(handle, records, count, target);   \
+    }
+
+// A send module: the exported send-side functions of each message of LIST,
+// `<prefix>_msg_def__send_resource_clean`, which has nothing to release (every
+// send gives its buffer back before it returns), and `<prefix>_msg_def_send_init`,
+// which registers it.
+#define SSH_MSG_DEF_SEND_MODULE(prefix, LIST)                                           \
+    LIST(SSH_MSG_DEF_SEND_OPS)                                                          \
+    extern "C" void prefix##_msg_def__send_resource_clean(void) {}                      \
+    extern "C" uint32_t prefix##_msg_def_send_init(void) {                              \
+        return VORN_RegIDLResorceCleanFuncHook(&prefix##_msg_def__send_resource_clean); \
     }
 
 #endif

@@ -6,6 +6,7 @@
 
 #include "encode.h"
 #include "observe.h"
+#include "schemas.h"
 #include "ssh_msg_def/ssh_msg_def.h"
 
 namespace sshmsg {
@@ -28,29 +29,27 @@ constexpr uint32_t ImageSize() {
     return 0;
 }
 
-#define SSHMSG_MESSAGE(Rec, schema)                                                                                  \
-    Message {                                                                                                        \
-        &smd::schema, &observe::Inspect<&smd::schema, Collector>,                                                    \
-            [](const uint8_t *b, uint32_t l, void *r) { return Rec##__unpack(b, l, static_cast<Rec *>(r)); },        \
-            [](void *r) { Rec##_free__unpacked(static_cast<Rec *>(r)); },                                            \
-            [](const void *r, uint8_t *b, uint32_t *l) { return Rec##__pack(static_cast<const Rec *>(r), b, l); },   \
-            [](uint32_t h, const void *r, uint32_t n) { return Rec##__sendmsg(h, static_cast<const Rec *>(r), n); }, \
-            [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                                  \
-                return Rec##__sendtomsg(h, static_cast<const Rec *>(r), n, t);                                       \
-            },                                                                                                       \
-            ImageWriter<&smd::schema>(), ImageSize<&smd::schema>()                                                   \
-    }
+#define SSHMSG_MESSAGE(Ns, Msg, ...)                                                         \
+    Message{&smd::k##Msg,                                                                    \
+            &observe::Inspect<&smd::k##Msg, Collector>,                                      \
+            [](const uint8_t *b, uint32_t l, void *r) {                                      \
+                return Ns##_##Msg##__unpack(b, l, static_cast<Ns##_##Msg *>(r));             \
+            },                                                                               \
+            [](void *r) { Ns##_##Msg##_free__unpacked(static_cast<Ns##_##Msg *>(r)); },      \
+            [](const void *r, uint8_t *b, uint32_t *l) {                                     \
+                return Ns##_##Msg##__pack(static_cast<const Ns##_##Msg *>(r), b, l);         \
+            },                                                                               \
+            [](uint32_t h, const void *r, uint32_t n) {                                      \
+                return Ns##_##Msg##__sendmsg(h, static_cast<const Ns##_##Msg *>(r), n);      \
+            },                                                                               \
+            [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                          \
+                return Ns##_##Msg##__sendtomsg(h, static_cast<const Ns##_##Msg *>(r), n, t); \
+            },                                                                               \
+            ImageWriter<&smd::k##Msg>(),                                                     \
+            ImageSize<&smd::k##Msg>()},
 
 // In the order the receive modules register them.
-const Message kMessages[] = {
-    SSHMSG_MESSAGE(SshcMsgDef_FileTrans, kFileTrans),
-    SSHMSG_MESSAGE(SshcMsgDef_FileDir, kFileDir),
-    SSHMSG_MESSAGE(SshcMsgDef_ConnectPara, kConnectPara),
-    SSHMSG_MESSAGE(SshcMsgDef_SftpciMessage, kSftpciMessage),
-    SSHMSG_MESSAGE(SshsMsgDef_PortList, kPortList),
-    SSHMSG_MESSAGE(SshsMsgDef_ForwardPort, kForwardPort),
-    SSHMSG_MESSAGE(SshsMsgDef_TcpForwordMessage, kTcpForwordMessage),
-};
+const Message kMessages[] = {SSH_MSG_DEF_MESSAGES(SSHMSG_MESSAGE)};
 
 bool SameText(std::string_view a, std::string_view b) {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;

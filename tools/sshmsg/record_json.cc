@@ -5,13 +5,12 @@
 #include <stdexcept>
 
 #include "hex.h"
-#include "walk.h"
+#include "visit.h"
 
 namespace sshmsg {
 
 namespace smd = ssh_msg_def::internal;
 using smd::Kind;
-using smd::Member;
 
 namespace {
 
@@ -103,69 +102,69 @@ std::string BytesFromJson(const Json &j, const std::string &path) {
 
 Json ToJson(const smd::Schema &s, const void *record) {
     Json out = Json::object();
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        const smd::Field &f = s.fields[i];
-        switch (f.kind) {
-            case Kind::kScalar: out[f.name] = Member<uint32_t>(record, f.offset); break;
-            case Kind::kString: {
-                const char *str = Member<const char *>(record, f.offset);
-                out[f.name] = str ? BytesToJson(str) : Json(nullptr);
-                break;
-            }
-            case Kind::kTable: out[f.name] = ToJson(*f.nested, &Member<char>(record, f.offset)); break;
-            case Kind::kVector: {
-                const uint32_t n = Member<uint32_t>(record, f.offset);
-                const auto *a = Member<const unsigned char *>(record, f.arrayOffset);
-                out[std::string(f.name) + "Count"] = n;
-                Json &elements = out[f.name] = a ? Json::array() : Json(nullptr);
-                for (uint32_t e = 0; a && e < n; ++e) {
-                    elements.push_back(ToJson(*f.nested, a + static_cast<size_t>(e) * f.nested->recordSize));
+    smd::VisitMembers(
+        s, record,
+        smd::Visitor{
+            [&](const smd::Field &f, uint32_t v) { out[f.name] = v; },
+            [&](const smd::Field &f, const char *str) { out[f.name] = str ? BytesToJson(str) : Json(nullptr); },
+            [&](const smd::Field &f, smd::NestedRecord n) { out[f.name] = ToJson(n.schema, n.record); },
+            [&](const smd::Field &f, smd::ListMember l) {
+                out[std::string(f.name) + "Count"] = l.count;
+                Json &elements = out[f.name] = l.array ? Json::array() : Json(nullptr);
+                for (uint32_t e = 0; l.array && e < l.count; ++e) {
+                    elements.push_back(ToJson(l.element, l.At(e)));
                 }
-                break;
-            }
-        }
-    }
+            }});
     return out;
 }
 
 void FromJson(const smd::Schema &s, const Json &j, void *record, Arena &arena, const std::string &path) {
     if (!j.is_object()) Fail(path, std::string("expected an object (a ") + s.name + " record), got " + j.dump());
     size_t known = 0;
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        const smd::Field &f = s.fields[i];
-        const std::string at = Join(path, f.name);
+    auto find = [&](const smd::Field &f, std::string *at) {
+        *at = Join(path, f.name);
         const auto it = j.find(f.name);
-        const bool present = it != j.end();
-        known += present;
-        if (f.kind == Kind::kVector) {
-            const std::string countName = std::string(f.name) + "Count";
-            const auto count = j.find(countName);
-            known += count != j.end();
-            const size_t n = present && it->is_array() ? it->size() : 0;
-            if (present && !it->is_array() && !it->is_null()) Fail(at, "expected an array or null, got " + it->dump());
-            if (count != j.end() && ScalarFromJson(*count, Join(path, countName)) != n) {
-                Fail(Join(path, countName), "does not match the " + std::to_string(n) + " elements of " + f.name);
-            }
-            if (n > 0xFFFFFFFFu) Fail(at, "too many elements");
-            Member<uint32_t>(record, f.offset) = static_cast<uint32_t>(n);
-            if (n == 0) continue;
-            auto *a = static_cast<unsigned char *>(arena.Array(f.nested->recordSize, n));
-            Member<void *>(record, f.arrayOffset) = a;
-            for (size_t e = 0; e < n; ++e) {
-                FromJson(*f.nested, (*it)[e], a + e * f.nested->recordSize, arena, at + "[" + std::to_string(e) + "]");
-            }
-            continue;
-        }
-        if (!present) continue;  // the record is zeroed: 0, null, or a zero nested record
-        switch (f.kind) {
-            case Kind::kScalar: Member<uint32_t>(record, f.offset) = ScalarFromJson(*it, at); break;
-            case Kind::kString:
-                Member<char *>(record, f.offset) = it->is_null() ? nullptr : arena.String(BytesFromJson(*it, at));
-                break;
-            case Kind::kTable: FromJson(*f.nested, *it, &Member<char>(record, f.offset), arena, at); break;
-            case Kind::kVector: break;
-        }
-    }
+        known += it != j.end();
+        return it;
+    };
+    std::string at;
+    smd::VisitMembers(s, record,
+                      smd::Visitor{[&](const smd::Field &f, uint32_t &v) {
+                                       if (const auto it = find(f, &at); it != j.end()) v = ScalarFromJson(*it, at);
+                                   },
+                                   [&](const smd::Field &f, char *&str) {
+                                       if (const auto it = find(f, &at); it != j.end()) {
+                                           str = it->is_null() ? nullptr : arena.String(BytesFromJson(*it, at));
+                                       }
+                                   },
+                                   [&](const smd::Field &f, smd::NestedRecord n) {
+                                       // Absent: the record is zeroed, so is the nested record.
+                                       if (const auto it = find(f, &at); it != j.end())
+                                           FromJson(n.schema, *it, n.record, arena, at);
+                                   },
+                                   [&](const smd::Field &f, smd::ListMember l) {
+                                       const auto it = find(f, &at);
+                                       const bool present = it != j.end();
+                                       const std::string countName = std::string(f.name) + "Count";
+                                       const auto count = j.find(countName);
+                                       known += count != j.end();
+                                       const size_t n = present && it->is_array() ? it->size() : 0;
+                                       if (present && !it->is_array() && !it->is_null()) {
+                                           Fail(at, "expected an array or null, got " + it->dump());
+                                       }
+                                       if (count != j.end() && ScalarFromJson(*count, Join(path, countName)) != n) {
+                                           Fail(Join(path, countName),
+                                                "does not match the " + std::to_string(n) + " elements of " + f.name);
+                                       }
+                                       if (n > 0xFFFFFFFFu) Fail(at, "too many elements");
+                                       l.count = static_cast<uint32_t>(n);
+                                       if (n == 0) return;
+                                       l.array = arena.Array(l.element.recordSize, n);
+                                       for (uint32_t e = 0; e < n; ++e) {
+                                           FromJson(l.element, (*it)[e], l.At(e), arena,
+                                                    at + "[" + std::to_string(e) + "]");
+                                       }
+                                   }});
     if (known != j.size()) {
         for (const auto &[key, value] : j.items()) {
             bool found = false;
