@@ -174,8 +174,7 @@ TEST_F(LibTest, RegistrationOrderEarlyStopAndStatus) {
 }
 
 TEST(Identifiers, AreFnv1aOfQualifiedNames) {
-    for (const smd::Schema *s : {&smd::kFileTrans, &smd::kFileDir, &smd::kConnectPara, &smd::kSftpciMessage,
-                                 &smd::kPortList, &smd::kForwardPort, &smd::kTcpForwordMessage}) {
+    for (const smd::Schema *s : smd::kSchemas) {
         uint32_t h = 0x811C9DC5;
         for (const char *p = s->name; *p; ++p) h = (h ^ static_cast<uint8_t>(*p == '_' ? '.' : *p)) * 0x01000193;
         EXPECT_EQ(h, s->msgId) << s->name;

@@ -314,10 +314,23 @@ template <const Schema *E, class W>
 
 // The root writer once its arguments passed, for the flag's value.
 template <const Schema *S, bool kSwap>
-[[SSH_MSG_DEF_INLINE]] inline uint32_t WriteRoot(uint8_t *buf, const void *record, const uint32_t *lengths) {
+[[SSH_MSG_DEF_INLINE]] inline uint32_t WriteRootInline(uint8_t *buf, const void *record, const uint32_t *lengths) {
     WriterAs<kSwap> w{buf + kWord};
     Store32(buf, static_cast<uint32_t>(WriteTable<S>(w, record, lengths) - buf), kSwap);
     return static_cast<uint32_t>(w.next - buf);
+}
+
+// The same, out of line: one copy of a message's writer serves `__pack` and
+// both sends. Only an all-scalar table, a few stores, is written in place.
+template <const Schema *S, bool kSwap>
+[[gnu::noinline]] uint32_t WriteRootOutOfLine(uint8_t *buf, const void *record, const uint32_t *lengths) {
+    return WriteRootInline<S, kSwap>(buf, record, lengths);
+}
+
+template <const Schema *S, bool kSwap>
+[[SSH_MSG_DEF_INLINE]] inline uint32_t WriteRoot(uint8_t *buf, const void *record, const uint32_t *lengths) {
+    if constexpr (AllScalars(*S)) return WriteRootInline<S, kSwap>(buf, record, lengths);
+    return WriteRootOutOfLine<S, kSwap>(buf, record, lengths);
 }
 
 // The root writer for a record whose strings the size computation measured
