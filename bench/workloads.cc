@@ -1,4 +1,6 @@
-// The benchmark workloads and the measured operations.
+// The benchmark workloads and the measured operations. The workloads come from
+// the message lists: every message brings its exported functions, its schema
+// and its realistic record, from which one generic builder makes a workload.
 #include "workloads.h"
 
 #include <stdio.h>
@@ -7,10 +9,18 @@
 
 #include <algorithm>
 
+#include "messages.h"
 #include "realistic.h"
+#include "schemas.h"
+#include "visit.h"
 
 namespace smd_bench {
 namespace {
+
+namespace smd = ssh_msg_def::internal;
+
+// Blocks the allocation floor allocates at most: the strings and lists of a record.
+constexpr size_t kMaxBlocks = 32;
 
 // The exported functions themselves, called through record-agnostic pointer
 // types as the framework calls a registered decoder: no wrapper in between.
@@ -23,12 +33,30 @@ namespace {
             reinterpret_cast<decltype(Ops::sendbatch)>(&Rec##__sendbatch)     \
     }
 
-const Ops kFileTransOps = SMD_BENCH_OPS(SshcMsgDef_FileTrans);
-const Ops kConnectParaOps = SMD_BENCH_OPS(SshcMsgDef_ConnectPara);
-const Ops kSftpciOps = SMD_BENCH_OPS(SshcMsgDef_SftpciMessage);
-const Ops kPortListOps = SMD_BENCH_OPS(SshsMsgDef_PortList);
-const Ops kForwardPortOps = SMD_BENCH_OPS(SshsMsgDef_ForwardPort);
-const Ops kTcpForwordOps = SMD_BENCH_OPS(SshsMsgDef_TcpForwordMessage);
+// A message as its workloads need it.
+struct Message {
+    const char *name;  // as in the message list
+    Ops ops;
+    const smd::Schema *schema;
+    const void *sample;  // the realistic record
+};
+
+// A message's realistic record, which has the message's record type and fits
+// the record of a workload.
+template <class Rec>
+constexpr const void *Sample(const Rec *record) {
+    static_assert(sizeof(Rec) <= sizeof(Workload::record), "the record does not fit a workload");
+    return record;
+}
+
+#define SMD_BENCH_MESSAGE(Ns, Msg, ...) \
+    Message{#Msg, SMD_BENCH_OPS(Ns##_##Msg), &smd::k##Msg, Sample<Ns##_##Msg>(&smd_realistic::k##Msg)},
+
+// Every message, in the order of the message lists.
+const Message kMessages[] = {SSH_MSG_DEF_MESSAGES(SMD_BENCH_MESSAGE)};
+
+#undef SMD_BENCH_MESSAGE
+#undef SMD_BENCH_OPS
 
 // Keeps the compiler from dropping a store or an allocation whose result is unused.
 inline void Escape(const void *p) { asm volatile("" : : "g"(p) : "memory"); }
@@ -38,35 +66,17 @@ inline void Escape(const void *p) { asm volatile("" : : "g"(p) : "memory"); }
     abort();
 }
 
-// The workload keeps its own copy of each string of the record (for the
-// allocation floor), in the record's order.
-char *Own(Workload &w, const char *text) { return const_cast<char *>(w.Keep(text)); }
-
-void FillFileTrans(Workload &w, SshcMsgDef_FileTrans *r, std::string source, std::string target) {
-    *r = smd_realistic::kFileTrans;
-    r->field1 = const_cast<char *>(w.Keep(std::move(source)));
-    r->field2 = const_cast<char *>(w.Keep(std::move(target)));
-}
-
-void FillConnectPara(Workload &w, SshcMsgDef_ConnectPara *r) {
-    *r = smd_realistic::kConnectPara;
-    for (char **s : {&r->field0, &r->field2, &r->field4, &r->field5, &r->field6}) *s = Own(w, *s);
-}
-
-void FillPortList(Workload &w, SshsMsgDef_PortList *r, uint32_t ports) {
-    w.ports.resize(ports);
-    for (uint32_t i = 0; i < ports; ++i) w.ports[i] = smd_realistic::Port(i);
-    w.listCount = ports;
-    *r = smd_realistic::kPortList;
-    r->field0 = Own(w, r->field0);
-    r->field1 = Own(w, r->field1);
-    r->forwardPortCount = ports;
-    r->forwardPort = w.ports.data();
+const Message &MessageNamed(const char *name) {
+    for (const Message &m : kMessages) {
+        if (strcmp(m.name, name) == 0) return m;
+    }
+    fprintf(stderr, "no message %s\n", name);
+    abort();
 }
 
 // Encodes the record, checks that the encoding decodes back to a record that
 // packs to the same bytes, sizes the batch and checks both send paths once.
-std::unique_ptr<Workload> Finish(std::unique_ptr<Workload> w) {
+std::unique_ptr<Workload> Finish(std::unique_ptr<Workload> w, const smd::Schema &schema) {
     Workload &x = *w;
     uint32_t size = 1u << 20;
     for (const auto &s : x.strings) size += s.second;
@@ -81,7 +91,8 @@ std::unique_ptr<Workload> Finish(std::unique_ptr<Workload> w) {
         Fail(x, "the encoding does not decode to the record");
     }
     x.ops->release(x.decoded);
-    x.batchCount = x.ops == &kForwardPortOps ? kBatch : std::min<uint32_t>(kBatch, kBatchArea / size);
+    // A fixed image is sent whole whatever its size; an encoding fills the area.
+    x.batchCount = schema.fixedImage ? kBatch : std::min<uint32_t>(kBatch, kBatchArea / size);
     x.records.resize(static_cast<size_t>(x.batchCount) * x.ops->recordSize);
     for (uint32_t i = 0; i < x.batchCount; ++i) {
         memcpy(x.records.data() + static_cast<size_t>(i) * x.ops->recordSize, x.record, x.ops->recordSize);
@@ -92,11 +103,50 @@ std::unique_ptr<Workload> Finish(std::unique_ptr<Workload> w) {
     return w;
 }
 
-std::unique_ptr<Workload> Make(std::string name, const Ops &ops) {
+// What a workload changes in its message's realistic record: the first
+// strings of the record and the elements of its first lists, in the record's
+// order (nested records included).
+struct Changes {
+    std::vector<std::string> strings;
+    std::vector<std::vector<uint8_t>> lists;
+};
+
+// A workload of a message's realistic record, with the changes: the workload
+// copies the record and gives every string and every list of the copy its own
+// copy, which the allocation floor copies in turn.
+std::unique_ptr<Workload> Build(std::string name, const Message &m, Changes changes = {}) {
     auto w = std::make_unique<Workload>();
     w->name = std::move(name);
-    w->ops = &ops;
-    return w;
+    w->ops = &m.ops;
+    memcpy(w->record, m.sample, m.schema->recordSize);
+    size_t strings = 0;
+    size_t lists = 0;
+    smd::VisitMembers(*m.schema, w->record,
+                      smd::Visitor{[](const smd::Field &, uint32_t &) {},
+                                   [&](const smd::Field &, char *&s) {
+                                       if (s == nullptr) return;
+                                       std::string text =
+                                           strings < changes.strings.size() ? std::move(changes.strings[strings]) : s;
+                                       ++strings;
+                                       s = const_cast<char *>(w->Keep(std::move(text)));
+                                   },
+                                   [&](const smd::Field &, smd::ListMember list) {
+                                       ListBytes own{{}, list.element.recordSize};
+                                       if (lists < changes.lists.size()) {
+                                           own.bytes = std::move(changes.lists[lists]);
+                                       } else {
+                                           const auto *from = static_cast<const uint8_t *>(list.array);
+                                           own.bytes.assign(from, from + size_t{list.count} * own.elementSize);
+                                       }
+                                       ++lists;
+                                       if (own.bytes.size() % own.elementSize != 0) Fail(*w, "a list of part elements");
+                                       list.count = static_cast<uint32_t>(own.bytes.size() / own.elementSize);
+                                       w->lists.push_back(std::move(own));
+                                       list.array = w->lists.back().bytes.data();
+                                   }});
+    if (strings < changes.strings.size() || lists < changes.lists.size()) Fail(*w, "more changes than members");
+    if (w->strings.size() + w->lists.size() > kMaxBlocks) Fail(*w, "more strings and lists than the floor takes");
+    return Finish(std::move(w), *m.schema);
 }
 
 }  // namespace
@@ -108,63 +158,25 @@ const char *Workload::Keep(std::string s) {
 }
 
 std::unique_ptr<Workload> PortListOf(uint32_t ports) {
-    auto w = Make("PortList:" + std::to_string(ports), kPortListOps);
-    FillPortList(*w, reinterpret_cast<SshsMsgDef_PortList *>(w->record), ports);
-    return Finish(std::move(w));
+    std::vector<uint8_t> list;
+    for (uint32_t i = 0; i < ports; ++i) {
+        const auto port = smd_realistic::Port(i);
+        const auto *bytes = reinterpret_cast<const uint8_t *>(&port);
+        list.insert(list.end(), bytes, bytes + sizeof port);
+    }
+    return Build("PortList:" + std::to_string(ports), MessageNamed("PortList"), {{}, {std::move(list)}});
 }
 
 std::unique_ptr<Workload> FileTransOf(uint32_t bytes) {
-    auto w = Make("FileTransBytes:" + std::to_string(bytes), kFileTransOps);
-    FillFileTrans(*w, reinterpret_cast<SshcMsgDef_FileTrans *>(w->record), std::string(bytes, 's'),
-                  std::string(bytes, 't'));
-    return Finish(std::move(w));
+    return Build("FileTransBytes:" + std::to_string(bytes), MessageNamed("FileTrans"),
+                 {{std::string(bytes, 's'), std::string(bytes, 't')}, {}});
 }
 
 std::vector<std::unique_ptr<Workload>> StandardWorkloads() {
     std::vector<std::unique_ptr<Workload>> all;
-
-    namespace real = smd_realistic;
-    auto w = Make("FileTrans", kFileTransOps);
-    FillFileTrans(*w, reinterpret_cast<SshcMsgDef_FileTrans *>(w->record), real::kFileTrans.field1,
-                  real::kFileTrans.field2);
-    all.push_back(Finish(std::move(w)));
-
-    w = Make("ConnectPara", kConnectParaOps);
-    FillConnectPara(*w, reinterpret_cast<SshcMsgDef_ConnectPara *>(w->record));
-    all.push_back(Finish(std::move(w)));
-
-    w = Make("SftpciMessage", kSftpciOps);
-    {
-        auto *r = reinterpret_cast<SshcMsgDef_SftpciMessage *>(w->record);
-        *r = real::kSftpciMessage;
-        FillConnectPara(*w, &r->connectPara);
-        r->fileDir.field0 = Own(*w, r->fileDir.field0);
-        r->fileDir.field4 = Own(*w, r->fileDir.field4);
-        FillFileTrans(*w, &r->fileTrans, r->fileTrans.field1, r->fileTrans.field2);
-    }
-    all.push_back(Finish(std::move(w)));
-
-    w = Make("PortList16", kPortListOps);
-    FillPortList(*w, reinterpret_cast<SshsMsgDef_PortList *>(w->record), real::kPortList.forwardPortCount);
-    all.push_back(Finish(std::move(w)));
-
-    w = Make("TcpForword64", kTcpForwordOps);
-    {
-        auto *r = reinterpret_cast<SshsMsgDef_TcpForwordMessage *>(w->record);
-        *r = real::kTcpForwordMessage;
-        FillPortList(*w, &r->portList, real::kTcpForwordMessage.portList.forwardPortCount);
-    }
-    all.push_back(Finish(std::move(w)));
-
-    w = Make("FileTrans4K", kFileTransOps);
-    FillFileTrans(*w, reinterpret_cast<SshcMsgDef_FileTrans *>(w->record), std::string(4096, 'x'),
-                  "/srv/backup/2024/app/blob.bin");
-    all.push_back(Finish(std::move(w)));
-
-    w = Make("ForwardPort", kForwardPortOps);
-    *reinterpret_cast<SshsMsgDef_ForwardPort *>(w->record) = real::kForwardPort;
-    all.push_back(Finish(std::move(w)));
-
+    for (const Message &m : kMessages) all.push_back(Build(m.name, m));
+    all.push_back(Build("FileTrans4K", MessageNamed("FileTrans"),
+                        {{std::string(4096, 'x'), "/srv/backup/2024/app/blob.bin"}, {}}));
     return all;
 }
 
@@ -229,7 +241,7 @@ void CopyFloor(Workload &w) {
 }
 
 void AllocFloor(Workload &w) {
-    void *blocks[32];
+    void *blocks[kMaxBlocks];
     size_t n = 0;
     for (const auto &[text, len] : w.strings) {
         auto *copy = static_cast<char *>(malloc(len + 1));
@@ -238,11 +250,11 @@ void AllocFloor(Workload &w) {
         copy[len] = '\0';
         blocks[n++] = copy;
     }
-    if (w.listCount != 0) {
-        const size_t bytes = sizeof(SshsMsgDef_ForwardPort) * w.listCount;
-        void *array = malloc(bytes);
+    for (const ListBytes &list : w.lists) {
+        if (list.bytes.empty()) continue;
+        void *array = malloc(list.bytes.size());
         Escape(array);
-        memcpy(array, w.ports.data(), bytes);
+        memcpy(array, list.bytes.data(), list.bytes.size());
         blocks[n++] = array;
     }
     for (size_t i = 0; i < n; ++i) {

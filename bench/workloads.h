@@ -1,10 +1,10 @@
-// Benchmark workloads: representative records of the seven messages, their
-// encodings, and the operations measured on them through the exported
-// functions, together with the two floors every operation is compared with:
-// the copy floor (one memcpy of the encoded size: the least work that produces
-// the bytes) and the allocation floor (malloc(len + 1), copy and free for every
-// string of the record, malloc, fill and free of the list array: the least work
-// a decode into owned memory allows). Shared by the Google Benchmark suite and
+// Benchmark workloads: the realistic record of every message, its encoding, and
+// the operations measured on them through the exported functions, together with
+// the two floors every operation is compared with: the copy floor (one memcpy
+// of the encoded size: the least work that produces the bytes) and the
+// allocation floor (malloc(len + 1), copy and free for every string of the
+// record, malloc, copy and free of every list's elements: the least work a
+// decode into owned memory allows). Shared by the Google Benchmark suite and
 // the instruction-count driver, so both measure exactly the same thing.
 #ifndef SSH_MSG_DEF_BENCH_WORKLOADS_H
 #define SSH_MSG_DEF_BENCH_WORKLOADS_H
@@ -35,13 +35,18 @@ struct Ops {
 inline constexpr uint32_t kBatch = 64;         // records per batch, when they fit the 65536-byte area
 inline constexpr uint32_t kBatchArea = 65536;  // encoding area of one batch
 
+// A list of a record: its elements' bytes, one element after another.
+struct ListBytes {
+    std::vector<uint8_t> bytes;
+    uint32_t elementSize = 0;  // bytes of one element
+};
+
 struct Workload {
     std::string name;
     const Ops *ops = nullptr;
     std::deque<std::string> text;                            // the record's strings; a deque never moves them
-    std::vector<SshsMsgDef_ForwardPort> ports;               // the record's list, if any
     std::vector<std::pair<const char *, uint32_t>> strings;  // every string of the record, nested ones too
-    uint32_t listCount = 0;                                  // elements of the record's list, if any
+    std::vector<ListBytes> lists;  // every list of the record; moving a vector keeps its elements in place
     alignas(8) uint8_t record[256] = {};
     std::vector<uint8_t> records;  // batchCount copies of the record, back to back
     uint32_t batchCount = 0;       // kBatch, or fewer when kBatch encodings exceed the batch area
@@ -56,10 +61,12 @@ struct Workload {
     const char *Keep(std::string s);  // stores a string of the record, returns its text
 };
 
-// The representative workloads, in report order.
+// The representative workloads, in report order: the realistic record of each
+// message, named by the message and in the order of the message lists, then
+// FileTrans4K, a FileTrans whose first string is 4 KB long.
 std::vector<std::unique_ptr<Workload>> StandardWorkloads();
-// Scaling workloads: a PortList of `ports` elements (two short strings), and a
-// FileTrans whose two strings are `bytes` bytes long each.
+// Scaling workloads: a PortList of `ports` elements (the realistic strings),
+// and a FileTrans whose two strings are `bytes` bytes long each.
 std::unique_ptr<Workload> PortListOf(uint32_t ports);
 std::unique_ptr<Workload> FileTransOf(uint32_t bytes);
 // Any workload by name: a standard name, "PortList:N" or "FileTransBytes:N".

@@ -14,19 +14,15 @@ void LogUnpackParams(Context &ctx, const char *tag, const void *buf, uint32_t le
 
 void LogRefusal(Context &ctx, const char *tag, const char *mallocFormat, Rule rule, uint32_t pos, uint32_t value,
                 uint32_t len) {
-    switch (rule) {
-        case Rule::kTableOffset:
-            SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Table offset(%u) is out of range(4 - %u)", value, len);
-            break;
-        case Rule::kVtableOffset:
-            SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable offset(%u) is out of range(4 - %u)", value,
-                            len - 4);
-            break;
-        case Rule::kVtableLength:  // pos: the vtable
-            SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable Len(%u) is out of range(0 - %u)", value, len - pos);
-            break;
-        case Rule::kNoMemory: SSH_MSG_DEF_LOG(ctx, kCodeNoMemory, tag, mallocFormat, value); break;
-        default: break;  // the field checks refuse without a line
+    // Refuse calls this for the table checks and failed allocations only.
+    if (rule == Rule::kTableOffset) {
+        SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Table offset(%u) is out of range(4 - %u)", value, len);
+    } else if (rule == Rule::kVtableOffset) {
+        SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable offset(%u) is out of range(4 - %u)", value, len - 4);
+    } else if (rule == Rule::kVtableLength) {  // pos: the vtable
+        SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable Len(%u) is out of range(0 - %u)", value, len - pos);
+    } else {
+        SSH_MSG_DEF_LOG(ctx, kCodeNoMemory, tag, mallocFormat, value);
     }
 }
 
