@@ -70,7 +70,7 @@ TEST(Concurrency, FirstUseFromManyThreadsAtOnce) {
         pthread_barrier_wait(&gDone);
         if (burst + 1 == kBursts) break;  // the threads go on working now
         // Every thread waits for the next burst, which is a first use again.
-        for (smd::Context *c : kContexts) smd::ResetContextForTest(*c);
+        for (smd::Context *c : kContexts) ResetContext(*c);
     }
     for (unsigned i = 0; i < kThreads; ++i) {
         pthread_join(threads[i], nullptr);
@@ -107,7 +107,7 @@ void *Binder(void *arg) {
     for (unsigned burst = 1; burst <= kBindBursts; ++burst) {
         if (first) {
             Await(gBound, 2 * (burst - 1));
-            for (smd::Context *c : kContexts) smd::ResetContextForTest(*c);
+            for (smd::Context *c : kContexts) ResetContext(*c);
             gStarted.store(burst, std::memory_order_release);
         } else {
             Await(gStarted, burst);

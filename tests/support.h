@@ -134,12 +134,24 @@ inline Lines Trace(bool logsOnly = false) {
 // The log lines only, as "CODE TAG TEXT".
 inline Lines Logs() { return Trace(true); }
 
+// Returns a module context to its load-time state, so that one process can
+// see a first binding again.
+inline void ResetContext(smd::Context &ctx) {
+    ctx.logWrite = nullptr;
+    ctx.memAlloc = nullptr;
+    ctx.memFree = nullptr;
+    ctx.cacheAlloc = ctx.defaultAlloc;
+    ctx.cacheFree = ctx.defaultFree;
+    ctx.hooksResolved.store(0, std::memory_order_release);
+    ctx.cacheResolved.store(0, std::memory_order_release);
+}
+
 class LibTest : public ::testing::Test {
   protected:
     void SetUp() override {
         rec_reset();
         for (smd::Context *c : {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend}) {
-            smd::ResetContextForTest(*c);
+            ResetContext(*c);
         }
     }
     void TearDown() override {

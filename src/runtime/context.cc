@@ -84,14 +84,4 @@ void BindCacheHooks(Context &ctx) {
     pthread_mutex_unlock(&ctx.cacheLock);
 }
 
-void ResetContextForTest(Context &ctx) {
-    ctx.logWrite = nullptr;
-    ctx.memAlloc = nullptr;
-    ctx.memFree = nullptr;
-    ctx.cacheAlloc = ctx.defaultAlloc;
-    ctx.cacheFree = ctx.defaultFree;
-    ctx.hooksResolved.store(0, std::memory_order_release);
-    ctx.cacheResolved.store(0, std::memory_order_release);
-}
-
 }  // namespace ssh_msg_def::internal

@@ -66,10 +66,6 @@ inline void resolve_cache_hooks(Context &ctx) {
 // Byte-order flag of the host: 1 when big-endian.
 uint32_t HostByteOrderFlag();
 
-// Test support: returns a context to its load-time state so that one process
-// can observe a first binding again. Not exported from the shared library.
-void ResetContextForTest(Context &ctx);
-
 // How the parameter messages name a pointer.
 inline const char *NullName(const void *p) { return p == nullptr ? "null" : "nonNull"; }
 
