@@ -33,24 +33,29 @@ info() { "$driver" "$1" floor:copy 0 2>/dev/null || true; }
 ratio() { awk -v x="$1" -v y="$2" 'BEGIN { if (y > 0) printf "%.2f", x / y; else printf "-" }'; }
 
 if echo "$sections" | grep -qw standard; then
+    workloads=$("$driver" --list)
+    # The first column as wide as the longest workload name.
+    wide=$(echo "$workloads" | awk '{ if (length > w) w = length } END { print (w > 8 ? w : 8) }')
     echo "Instructions per operation (callgrind, $iter and $((2 * iter)) iterations subtracted)"
-    printf '%-14s %6s %9s %12s %11s %9s %11s %12s %10s %13s\n' workload bytes pack unpack+free sendsingle \
+    printf "%-${wide}s %6s %9s %12s %11s %9s %11s %12s %10s %13s\n" workload bytes pack unpack+free sendsingle \
         batch/rec floor:copy floor:alloc pack/copy unpack/alloc
-    for w in FileTrans ConnectPara SftpciMessage PortList16 TcpForword64 FileTrans4K ForwardPort; do
+    fewer=""
+    for w in $workloads; do
         eval "$(info "$w")"
+        if [ "$batch_count" -lt 64 ]; then fewer="$fewer; $w $batch_count"; fi
         pack=$(per_op "$w" pack)
         unpack=$(per_op "$w" unpack+free)
         single=$(per_op "$w" sendsingle)
         batch=$(per_op "$w" sendbatch)
         copy=$(per_op "$w" floor:copy)
         alloc=$(per_op "$w" floor:alloc)
-        printf '%-14s %6s %9s %12s %11s %9s %11s %12s %10s %13s\n' "$w" "$bytes" "$pack" "$unpack" "$single" \
+        printf "%-${wide}s %6s %9s %12s %11s %9s %11s %12s %10s %13s\n" "$w" "$bytes" "$pack" "$unpack" "$single" \
             "$(awk -v x="$batch" -v n="$batch_count" 'BEGIN { printf "%.1f", x / n }')" "$copy" "$alloc" \
             "$(ratio "$pack" "$copy")" "$(ratio "$unpack" "$alloc")"
     done
     echo "(batch/rec: one batch of batch_count records, divided by batch_count; 64 records, fewer when 64"
-    echo " encodings exceed the 65536-byte batch area: $(for w in TcpForword64 FileTrans4K; do eval "$(info "$w")"
-        printf '%s %s; ' "$w" "$batch_count"; done | sed 's/; $//'))"
+    fewer=${fewer#; }
+    echo " encodings exceed the 65536-byte batch area: ${fewer:-none})"
 fi
 
 # Cost of each further unit, counted from the smallest record of the kind:

@@ -8,8 +8,10 @@
 // Usage: insn_driver WORKLOAD OPERATION ITERATIONS
 //   WORKLOAD: a standard workload, PortList:N or FileTransBytes:N
 //   OPERATION: pack, unpack+free, sendsingle, sendbatch, floor:copy, floor:alloc
+//        insn_driver --list   (the standard workloads' names, one a line, in report order)
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "workloads.h"
 
@@ -22,9 +24,13 @@ namespace {
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 2 && strcmp(argv[1], "--list") == 0) {
+        for (const auto &w : smd_bench::StandardWorkloads()) puts(w->name.c_str());
+        return 0;
+    }
     smd_bench::Op op;
     if (argc != 4 || !smd_bench::OpByName(argv[2], &op)) {
-        fprintf(stderr, "usage: %s WORKLOAD OPERATION ITERATIONS\n", argv[0]);
+        fprintf(stderr, "usage: %s WORKLOAD OPERATION ITERATIONS\n       %s --list\n", argv[0], argv[0]);
         return 2;
     }
     auto w = smd_bench::WorkloadByName(argv[1]);

@@ -119,31 +119,29 @@ std::unique_ptr<Workload> Build(std::string name, const Message &m, Changes chan
     w->name = std::move(name);
     w->ops = &m.ops;
     memcpy(w->record, m.sample, m.schema->recordSize);
-    size_t strings = 0;
+    size_t strings = 0;  // strings and lists met so far, the changed ones first
     size_t lists = 0;
-    smd::VisitMembers(*m.schema, w->record,
-                      smd::Visitor{[](const smd::Field &, uint32_t &) {},
-                                   [&](const smd::Field &, char *&s) {
-                                       if (s == nullptr) return;
-                                       std::string text =
-                                           strings < changes.strings.size() ? std::move(changes.strings[strings]) : s;
-                                       ++strings;
-                                       s = const_cast<char *>(w->Keep(std::move(text)));
-                                   },
-                                   [&](const smd::Field &, smd::ListMember list) {
-                                       ListBytes own{{}, list.element.recordSize};
-                                       if (lists < changes.lists.size()) {
-                                           own.bytes = std::move(changes.lists[lists]);
-                                       } else {
-                                           const auto *from = static_cast<const uint8_t *>(list.array);
-                                           own.bytes.assign(from, from + size_t{list.count} * own.elementSize);
-                                       }
-                                       ++lists;
-                                       if (own.bytes.size() % own.elementSize != 0) Fail(*w, "a list of part elements");
-                                       list.count = static_cast<uint32_t>(own.bytes.size() / own.elementSize);
-                                       w->lists.push_back(std::move(own));
-                                       list.array = w->lists.back().bytes.data();
-                                   }});
+    auto string = [&](const smd::Field &, char *&s) {
+        if (s == nullptr) return;
+        std::string text = strings < changes.strings.size() ? std::move(changes.strings[strings]) : s;
+        ++strings;
+        s = const_cast<char *>(w->Keep(std::move(text)));
+    };
+    auto list = [&](const smd::Field &, smd::ListMember member) {
+        ListBytes own{{}, member.element.recordSize};
+        if (lists < changes.lists.size()) {
+            own.bytes = std::move(changes.lists[lists]);
+        } else {
+            const auto *from = static_cast<const uint8_t *>(member.array);
+            own.bytes.assign(from, from + size_t{member.count} * own.elementSize);
+        }
+        ++lists;
+        if (own.bytes.size() % own.elementSize != 0) Fail(*w, "a list ends inside an element");
+        member.count = static_cast<uint32_t>(own.bytes.size() / own.elementSize);
+        w->lists.push_back(std::move(own));
+        member.array = w->lists.back().bytes.data();
+    };
+    smd::VisitMembers(*m.schema, w->record, smd::Visitor{[](const smd::Field &, uint32_t &) {}, string, list});
     if (strings < changes.strings.size() || lists < changes.lists.size()) Fail(*w, "more changes than members");
     if (w->strings.size() + w->lists.size() > kMaxBlocks) Fail(*w, "more strings and lists than the floor takes");
     return Finish(std::move(w), *m.schema);
@@ -175,6 +173,7 @@ std::unique_ptr<Workload> FileTransOf(uint32_t bytes) {
 std::vector<std::unique_ptr<Workload>> StandardWorkloads() {
     std::vector<std::unique_ptr<Workload>> all;
     for (const Message &m : kMessages) all.push_back(Build(m.name, m));
+    // A long string: the source path of a FileTrans replaced by 4 KB of text.
     all.push_back(Build("FileTrans4K", MessageNamed("FileTrans"),
                         {{std::string(4096, 'x'), "/srv/backup/2024/app/blob.bin"}, {}}));
     return all;
