@@ -213,6 +213,8 @@ template <const Schema *S>
 void ReleaseRecord(void *record);
 template <const Schema *S, class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeTable(const F &parent, uint32_t table, void *record);
+template <const Schema *S, class F>
+[[nodiscard]] bool DecodeNestedRecord(const F &parent, uint32_t table, void *record);
 
 // The list at field position P: its count N at W, at most 0x3FFFFFFF, and its
 // N element offsets inside the buffer; then the zeroed array of N records and
@@ -277,7 +279,7 @@ template <const Schema *S, class F>
         } else if constexpr (field.kind == Kind::kTable) {
             uint32_t table;
             return FollowOffset(f, pos, &table) &&
-                   DecodeTable<field.nested>(f, table, &Member<char>(record, field.offset));
+                   DecodeNestedRecord<field.nested>(f, table, &Member<char>(record, field.offset));
         } else {
             return DecodeList<field.nested>(f, pos, &Member<uint32_t>(record, field.offset),
                                             &Member<void *>(record, field.arrayOffset));
@@ -309,7 +311,7 @@ template <const Schema *S, class F>
         // takes the field-by-field walk below, which decides the same way.
         constexpr auto &dense = kDenseSlots<S, F::swap>;
         if (HasSlot(t, kSlots - 1) && memcmp(slots, dense.data(), sizeof dense) == 0 &&
-            Fits(t.table, DenseTableSize(kSlots), f.len)) [[likely]] {
+            Fits(t.table + DenseFieldAt(0), 4 * kSlots, f.len)) [[likely]] {
             const uint8_t *fields = f.buf + t.table + DenseFieldAt(0);
             if constexpr (!F::swap && ScalarsPacked(*S)) {
                 memcpy(&Member<uint32_t>(record, S->fields[0].offset), fields, 4 * kSlots);
@@ -347,6 +349,14 @@ inline bool DecodeTable(const F &parent, uint32_t table, void *record) {
     }
     if constexpr (S->nested == NestedForm::kGuarded && OwnsMemory(*S)) ReleaseRecord<S>(record);
     return false;
+}
+
+// The nested decoder of a record held by value: out of line, so that every
+// message holding it shares one copy. (A delegating root inlines its own, and
+// a list element's decoder stays inlined into its loop.)
+template <const Schema *S, class F>
+[[gnu::noinline]] bool DecodeNestedRecord(const F &parent, uint32_t table, void *record) {
+    return DecodeTable<S>(parent, table, record);
 }
 
 // The root decoder once its parameters passed.
