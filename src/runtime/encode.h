@@ -320,8 +320,9 @@ template <const Schema *S, bool kSwap>
     return static_cast<uint32_t>(w.next - buf);
 }
 
-// The same, out of line: one copy of a message's writer serves `__pack` and
-// both sends. Only an all-scalar table, a few stores, is written in place.
+// The same, out of line: one copy of the writer of a message that holds
+// other tables serves `__pack` and both sends. A single table (scalars and
+// strings) is written in place: there a call costs more than the copies.
 template <const Schema *S, bool kSwap>
 [[gnu::noinline]] uint32_t WriteRootOutOfLine(uint8_t *buf, const void *record, const uint32_t *lengths) {
     return WriteRootInline<S, kSwap>(buf, record, lengths);
@@ -329,7 +330,7 @@ template <const Schema *S, bool kSwap>
 
 template <const Schema *S, bool kSwap>
 [[SSH_MSG_DEF_INLINE]] inline uint32_t WriteRoot(uint8_t *buf, const void *record, const uint32_t *lengths) {
-    if constexpr (AllScalars(*S)) return WriteRootInline<S, kSwap>(buf, record, lengths);
+    if constexpr (SingleTable(*S)) return WriteRootInline<S, kSwap>(buf, record, lengths);
     return WriteRootOutOfLine<S, kSwap>(buf, record, lengths);
 }
 

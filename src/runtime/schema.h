@@ -86,6 +86,14 @@ constexpr bool OwnsMemory(const Schema &s) {
     return false;
 }
 
+// True when a record is one table: every field a scalar or a string.
+constexpr bool SingleTable(const Schema &s) {
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        if (s.fields[i].nested != nullptr) return false;
+    }
+    return true;
+}
+
 // True when every field is a 32-bit scalar. Such a table with every field
 // non-zero has a single layout, its dense form: vtable length 4 + 2k, table
 // length 4 + 4k and slot i holding 4 + 4i, for k fields.
