@@ -95,8 +95,7 @@ constexpr bool SingleTable(const Schema &s) {
 }
 
 // True when every field is a 32-bit scalar. Such a table with every field
-// non-zero has a single layout, its dense form: vtable length 4 + 2k, table
-// length 4 + 4k and slot i holding 4 + 4i, for k fields.
+// non-zero has one layout only, the dense form (wire.h).
 constexpr bool AllScalars(const Schema &s) {
     for (uint16_t i = 0; i < s.slotCount; ++i) {
         if (s.fields[i].kind != Kind::kScalar) return false;
