@@ -176,7 +176,8 @@ const Accepted kAccepted[] = {
     {&kForwardPort, "04000000 f4ffffff 00000000 00000000 0800 0c00 0400 0800", "{0, 0}"},
     // The vtable in the last 4 bytes, as far on as it may lie: no slots.
     {&kForwardPort, "04000000 F4FFFFFF 16000000 901F0000 0400 0C00", "{0, 0}"},
-    // Vtable length 7 drops slot 1 (it needs 8); 0 drops both.
+    // Vtable length 6 or 7 holds slot 0 alone (slot 1 needs 8); length 0 holds neither.
+    {&kForwardPort, "0C000000 0600 0C00 0400 0000 08000000 16000000 901F0000", "{22, 0}"},
     {&kForwardPort, "0C000000 0700 0C00 0400 0800 08000000 16000000 901F0000", "{22, 0}"},
     {&kForwardPort, "0C000000 0000 0C00 0400 0800 08000000 16000000 901F0000", "{0, 0}"},
     // Slots a byte off the dense form's 4 + 4i, before or after it, read as they say.
