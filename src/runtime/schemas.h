@@ -3,6 +3,7 @@
 #ifndef SSH_MSG_DEF_RUNTIME_SCHEMAS_H
 #define SSH_MSG_DEF_RUNTIME_SCHEMAS_H
 
+#include <iterator>
 #include <utility>
 
 #include "messages.h"
@@ -31,7 +32,7 @@ inline constexpr const Schema *kSchemas[] = {SSH_MSG_DEF_MESSAGES(SSH_MSG_DEF_SC
 template <class F>
 void ForEachMessage(F &&f) {
     [&]<size_t... I>(std::index_sequence<I...>) { (f.template operator()<kSchemas[I]>(), ...); }
-    (std::make_index_sequence<sizeof kSchemas / sizeof kSchemas[0]>{});
+    (std::make_index_sequence<std::size(kSchemas)>{});
 }
 
 }  // namespace ssh_msg_def::internal
