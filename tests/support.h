@@ -1,4 +1,4 @@
-// Shared test helpers: hex byte vectors, a type-erased view of each message's
+// Shared test helpers: a type-erased view of each message's
 // exported functions, a printer that renders any record (via its schema) so
 // that records compare as text, and a fixture that resets the recorder and the
 // module contexts and fails any test that leaks or mismatches a block.
@@ -17,17 +17,10 @@
 #include "recorder.h"
 #include "schemas.h"
 #include "ssh_msg_def/ssh_msg_def.h"
+#include "vectors.h"
 
 namespace smd = ssh_msg_def::internal;
 using Bytes = std::vector<uint8_t>;
-
-inline Bytes Hex(const char *text) {
-    Bytes out;
-    unsigned v;
-    int n;
-    while (sscanf(text, " %2x%n", &v, &n) == 1) out.push_back(static_cast<uint8_t>(v)), text += n;
-    return out;
-}
 
 // Writes a little-endian value of `width` bytes, whatever the host's byte order.
 inline void PutLe(uint8_t *p, uint32_t v, int width) {
