@@ -26,6 +26,14 @@ struct Patch {
     const char *marker = nullptr;
 };
 
+// How the decoder is called, where not plainly.
+struct Call {
+    int64_t len = -1;  // the length passed, when not the buffer's
+    bool nullBuf = false;
+    bool nullRec = false;
+    long failAlloc = -1;  // the allocation made to fail, counted from 0
+};
+
 struct Rule {
     const char *what;
     const Codec *codec;
@@ -33,10 +41,7 @@ struct Rule {
     Patch patch;
     const char *log;    // "CODE TAG TEXT" (a bare TEXT is a FileTrans root line), or "" for none
     const char *after;  // the record afterwards
-    int64_t len = -1;   // the length passed, when not the buffer's
-    bool nullBuf = false;
-    bool nullRec = false;
-    long failAlloc = -1;  // the allocation made to fail, counted from 0
+    Call call = {};
 };
 void PrintTo(const Rule &p, std::ostream *os) { *os << p.what; }
 
@@ -46,13 +51,15 @@ constexpr const char *kCpZero = "{null, 0, null, 0, null, null, null, 0}";
 constexpr const char *kListFailed = "{null, null, 2:null}";
 constexpr const char *kListEmpty = "{null, null, 0:null}";
 constexpr const char *kForward = "22 SshsMsgDef_ForwardPort_unpack_non_root [ZIRKO]:";
+#define CP_ROOT "22 SshcMsgDef_ConnectPara_unpack_non_root [ZIRKO]:"
 
+// clang-format off
 const Rule kRules[] = {
-    {"null buffer", &kFileTrans, &kFt, {}, "Param invalid(null, 12, nonNull)", kFtKept, 12, true},
-    {"len 2^31", &kFileTrans, &kFt, {}, "Param invalid(nonNull, -2147483648, nonNull)", kFtKept, 0x80000000},
-    {"len 3", &kFileTrans, &kFt, {}, "Param invalid(nonNull, 3, nonNull)", kFtKept, 3},
-    {"len 4", &kFileTrans, &kFt, {}, "Table offset(16) is out of range(4 - 4)", kFtKept, 4},
-    {"null record", &kFileTrans, &kFt, {}, "Param invalid(nonNull, 35, null)", "", -1, false, true},
+    {"null buffer", &kFileTrans, &kFt, {}, "Param invalid(null, 12, nonNull)", kFtKept, {.len = 12, .nullBuf = true}},
+    {"len 2^31", &kFileTrans, &kFt, {}, "Param invalid(nonNull, -2147483648, nonNull)", kFtKept, {.len = 0x80000000}},
+    {"len 3", &kFileTrans, &kFt, {}, "Param invalid(nonNull, 3, nonNull)", kFtKept, {.len = 3}},
+    {"len 4", &kFileTrans, &kFt, {}, "Table offset(16) is out of range(4 - 4)", kFtKept, {.len = 4}},
+    {"null record", &kFileTrans, &kFt, {}, "Param invalid(nonNull, 35, null)", "", {.nullRec = true}},
     {"root 2", &kFileTrans, &kFt, {0, 2, 4}, "Table offset(2) is out of range(4 - 35)", kFtKept},
     {"root 3", &kFileTrans, &kFt, {0, 3, 4}, "Table offset(3) is out of range(4 - 35)", kFtKept},
     {"root len-3", &kFileTrans, &kFt, {0, 32, 4}, "Table offset(32) is out of range(4 - 35)", kFtKept},
@@ -69,74 +76,33 @@ const Rule kRules[] = {
     {"string too long", &kFileTrans, &kFt, {28, 4, 4}, "", kFtScalar},
     {"string length wraps", &kFileTrans, &kFt, {28, 0xFFFFFFFF, 4}, "", kFtScalar},
     {"second string fails", &kFileTrans, &kFt, {12, 16, 2}, "", kFtScalar},
-    {"no memory for a string",
-     &kFileTrans,
-     &kFt,
-     {},
-     "12 SshcMsgDef_FileTrans_unpack [ZIRKO]:Malloc unpack data unsuccess, size(3)",
-     kFtScalar,
-     -1,
-     false,
-     false,
-     0},
-    {"delegating null buffer",
-     &kConnectPara,
-     &kCp,
-     {},
+    {"no memory for a string", &kFileTrans, &kFt, {},
+     "12 SshcMsgDef_FileTrans_unpack [ZIRKO]:Malloc unpack data unsuccess, size(3)", kFtScalar, {.failAlloc = 0}},
+    {"delegating null buffer", &kConnectPara, &kCp, {},
      "22 SshcMsgDef_ConnectPara_unpack [ZIRKO]:Param invalid(null, 52, nonNull)",
-     "{\"a\", 5, \"b\", 0, null, null, null, 0}",
-     -1,
-     true},
-    {"delegating root 2",
-     &kConnectPara,
-     &kCp,
-     {0, 2, 4},
-     "22 SshcMsgDef_ConnectPara_unpack_non_root [ZIRKO]:Table offset(2) is out of range(4 - 52)",
-     kCpZero},
-    {"delegating vtable",
-     &kConnectPara,
-     &kCp,
-     {4, 60, 2},
-     "22 SshcMsgDef_ConnectPara_unpack_non_root [ZIRKO]:Vtable Len(60) is out of range(0 - 48)",
-     kCpZero},
+     "{\"a\", 5, \"b\", 0, null, null, null, 0}", {.nullBuf = true}},
+    {"delegating root 2", &kConnectPara, &kCp, {0, 2, 4}, CP_ROOT "Table offset(2) is out of range(4 - 52)", kCpZero},
+    {"delegating vtable", &kConnectPara, &kCp, {4, 60, 2}, CP_ROOT "Vtable Len(60) is out of range(0 - 48)", kCpZero},
     {"delegating field", &kConnectPara, &kCp, {46, 100, 4}, "", "{null, 5, null, 0, null, null, null, 0}"},
-    {"nested string",
-     &kSftpciMessage,
-     &kSm,
-     {-4, 1000, 4, "dirname"},
-     "",
+    {"nested string", &kSftpciMessage, &kSm, {-4, 1000, 4, "dirname"}, "",
      "{1, 0, 0, 0, {null, 5, null, 0, null, null, null, 0}, {null, 0, 0, 0, null}, {0, null, null, 0}}"},
     {"element table", &kPortList, &kPl, {41, 0x1000, 4}, "Table offset(4137) is out of range(4 - 81)", kListFailed},
     {"element offset wraps", &kPortList, &kPl, {37, 0xFFFFFFF0, 4}, "", kListFailed},
-    {"no memory for a list",
-     &kPortList,
-     &kPl,
-     {},
+    {"no memory for a list", &kPortList, &kPl, {},
      "12 SshsMsgDef_PortList_unpack_non_root [ZIRKO]:Malloc unpack data unsuccess,                size(16)",
-     kListFailed,
-     -1,
-     false,
-     false,
-     1},
+     kListFailed, {.failAlloc = 1}},
     {"count 2^30", &kPortList, &kPl, {33, 0x40000000, 4}, "", kListEmpty},
     {"count past end", &kPortList, &kPl, {33, 20, 4}, "", kListEmpty},
     {"count word past end", &kPortList, &kPl, {22, 0x100, 4}, "", kListEmpty},
     {"list offset wraps", &kPortList, &kPl, {22, 0xFFFFFFFF, 4}, "", kListEmpty},
-    {"nested list element",
-     &kTcpForwordMessage,
-     &kTf,
-     {71, 0x1000, 4},
-     "Table offset(4167) is out of range(4 - 111)",
+    {"nested list element", &kTcpForwordMessage, &kTf, {71, 0x1000, 4}, "Table offset(4167) is out of range(4 - 111)",
      "{1, 0, 3, 0, {null, null, 2:null}}"},
     {"no slot 4", &kTcpForwordMessage, &kTf, {4, 12, 2}, "", "{1, 0, 3, 0, {null, null, 0:null}}"},
-    {"dense table cut short", &kForwardPort, &kFp, {}, "", "{22, 0}", 23},
-    {"self-contained vtable",
-     &kForwardPort,
-     &kFp,
-     {12, 20, 4},
-     "22 SshsMsgDef_ForwardPort_unpack [ZIRKO]:Vtable offset(4294967288) is out of range(4 - 20)",
-     "{22, 8080}"},
+    {"dense table cut short", &kForwardPort, &kFp, {}, "", "{22, 0}", {.len = 23}},
+    {"self-contained vtable", &kForwardPort, &kFp, {12, 20, 4},
+     "22 SshsMsgDef_ForwardPort_unpack [ZIRKO]:Vtable offset(4294967288) is out of range(4 - 20)", "{22, 8080}"},
 };
+// clang-format on
 
 class DecodeRuleTest : public LibTest, public ::testing::WithParamInterface<Rule> {};
 
@@ -152,14 +118,15 @@ TEST_P(DecodeRuleTest, RejectsWithItsLogAndRecordState) {
     memset(out.bytes, 0xA5, sizeof out.bytes);  // past the record: must stay as it is
     memcpy(out.bytes, r.record, r.codec->size);
     rec_reset();
-    rec_fail_alloc_at(r.failAlloc);
-    const uint32_t len = r.len >= 0 ? static_cast<uint32_t>(r.len) : static_cast<uint32_t>(buf.size());
-    EXPECT_EQ(r.codec->unpack(r.nullBuf ? nullptr : buf.data(), len, r.nullRec ? nullptr : out.get()), r.codec->size);
+    rec_fail_alloc_at(r.call.failAlloc);
+    const uint32_t len = r.call.len >= 0 ? static_cast<uint32_t>(r.call.len) : static_cast<uint32_t>(buf.size());
+    EXPECT_EQ(r.codec->unpack(r.call.nullBuf ? nullptr : buf.data(), len, r.call.nullRec ? nullptr : out.get()),
+              r.codec->size);
     std::string log = r.log;
     if (!log.empty() && !isdigit(log[0]))
         log = (r.codec == &kFileTrans ? "22 SshcMsgDef_FileTrans_unpack [ZIRKO]:" : kForward) + log;
     EXPECT_EQ(Logs(), log.empty() ? Lines{} : Lines{log});
-    if (!r.nullRec) {
+    if (!r.call.nullRec) {
         EXPECT_EQ(r.codec->describe(out.get()), r.after);
     }
     EXPECT_EQ(Bytes(out.bytes + r.codec->size, std::end(out.bytes)), Bytes(sizeof out.bytes - r.codec->size, 0xA5));
