@@ -104,7 +104,7 @@ void CheckSends(Source &src, const void *rec, Bytes encoding, const std::string 
         smd::WriteImage<S>(encoding.data(), rec, S->send->byteOrder != 0);
         Record back(S->recordSize);
         SMD_CHECK(smd::Unpack<S>(encoding.data(), static_cast<uint32_t>(encoding.size()), back.data()) &&
-                      Text<S>(back.data()) == text,
+                      Describe<S>(back.data()) == text,
                   text);
     }
     const uint32_t result = src.Word();
@@ -143,7 +143,7 @@ void CheckBuilt(Source &src, Arena &arena) {
     gWhere = S->tags.pack;
     Record rec(S->recordSize);
     Build<S>(src, arena, rec.data());
-    const std::string text = Text<S>(AsDecoded<S>(rec.data()).data());
+    const std::string text = Describe<S>(AsDecoded<S>(rec.data()).data());
     rec_reset();
     const Bytes encoding = CheckRoundTrip<S>(rec.data(), text);
     CheckSends<S>(src, rec.data(), encoding, text);
