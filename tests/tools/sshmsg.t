@@ -1,0 +1,449 @@
+# The sshmsg tool as its user meets it: encode and decode round trips, a
+# rejected buffer's exit status and log line, the layout, sends through the
+# host framework (a refused batch explained), usage errors, failed writes,
+# input limits, hex as pasted, cuts, identify on every example, warnings,
+# escaped bytes in messages, and a tool bound to the shared library.
+#
+# sshmsg_tests runs each section as one test. A case is a command for sh, run
+# with $T set to the tool, $D to the section's scratch directory and $E to the
+# examples, and what it must give:
+#
+#   ## Name     starts the section Name
+#   # text      a comment, between cases
+#   $ command   starts a case; a "> more" line right after continues the command
+#   text        any other line is standard output: all of it, line by line
+#               (no such lines: the output is empty)
+#   [N]         the exit status, when it is not 0
+#   ! text      standard error holds the text; the "!" lines of a case are
+#               consecutive lines there, so a bare "!" last says the text ends
+#               its line
+#   (blank)     ends the case
+
+## Commands
+
+$ echo '{"field0":"ab","field1":null,"forwardPortCount":2,"forwardPort":[{"field0":5,"field1":0},{"field0":7,"field1":9}]}' | $T encode PortList --hex
+0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000
+
+$ echo 0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 | $T decode 0x71670B77 --hex -c
+{"field0":"ab","field1":null,"forwardPortCount":2,"forwardPort":[{"field0":5,"field1":0},{"field0":7,"field1":9}]}
+
+$ echo 0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 | $T decode PortList --hex | $T encode SshsMsgDef.PortList --hex
+0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000
+
+$ echo '{"field1":{"hex":"ff41"},"field2":"","field3":7}' | $T encode FileTrans | $T decode FileTrans -c
+{"field0":0,"field1":{"hex":"ff41"},"field2":"","field3":7}
+
+$ echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image --hex
+04000000f4ffffff901f00005000000008000c0004000800
+
+$ echo ff000000 0a00 1f00 | $T decode PortList --hex
+[1]
+! Table offset(255) is out of range(4 - 8)
+! sshmsg: SshsMsgDef_PortList rejected the buffer (8 bytes): table offset 255 (from the offset at 0) is outside 4 to 4
+!
+
+$ echo 0102 | $T decode FileTrans --hex
+[1]
+! (2 bytes): a buffer of 2 bytes is below the 4-byte minimum
+
+$ echo 04000000 F0FFFFFF 16000000 901F0000 0400 0C00 | $T decode ForwardPort --hex
+[1]
+! (20 bytes): the vtable delta at 4 puts the vtable at 20, outside 4 to 16
+!
+
+$ echo 10000000 0C00 1300 0400 0800 00000000 0C000000 01000000 04000000 04000000 616200 | $T dump FileTrans --hex | tail -2
+    28  04 00 00 00                 field1: string length 4
+rejected: field1: 4 bytes at 32 run past the end of the 35-byte buffer
+
+# Now the offset word of field1 is the one cut short.
+$ echo 10000000 0C00 1300 0400 1000 00000000 0C000000 01000000 04000000 02000000 616200 | $T dump FileTrans --hex | tail -1
+rejected: field1: 4 bytes at 32 run past the end of the 35-byte buffer
+
+$ echo 10000000 0C00 1300 0400 0800 00000000 0C000000 01000000 F0FFFFFF 02000000 616200 | $T dump FileTrans --hex | tail -1
+rejected: field1: forward offset 4294967280 at 24 wraps past 2^32
+
+$ echo 0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 | $T dump PortList --hex | sed -n '1,3p;14p;17p;$p'
+SshsMsgDef_PortList, 81 bytes
+offset  bytes                       meaning
+     0  0e 00 00 00                 root offset: table at 14
+    32  00                          not read by the decoder
+    41  1c 00 00 00                 forwardPort[1]: forward offset 28, to 69
+accepted
+
+$ echo '[{"field1":"a"},{"field0":2}]' | $T send FileTrans --count 2 --target 5 | grep -v '^host:'
+recv 1/4: SshcMsgDef_FileTrans 0x9B687FAC handle 1 target 5, accepted, 30 bytes: {"field0":0,"field1":"a","field2":null,"field3":0}
+recv 2/4: SshcMsgDef_FileTrans 0x9B687FAC handle 1 target 5, accepted, 24 bytes: {"field0":2,"field1":null,"field2":null,"field3":0}
+recv 3/4: SshcMsgDef_FileTrans 0x9B687FAC handle 1 target 5, accepted, 30 bytes: {"field0":0,"field1":"a","field2":null,"field3":0}
+recv 4/4: SshcMsgDef_FileTrans 0x9B687FAC handle 1 target 5, accepted, 24 bytes: {"field0":2,"field1":null,"field2":null,"field3":0}
+sent: SshcMsgDef_FileTrans__sendtomsg(handle 1, 4 records, target 5) returned 0
+osal: 1 send buffer, 2 record blocks allocated; 0 still live
+
+# 4125 bytes a record: the 16th no longer fits.
+$ printf '{"field1":"%s"}' $(printf %4096s | tr ' ' a) >$D/big.json; $T send FileTrans $D/big.json --count 17 >$D/o; s=$?; tail -1 $D/o; exit $s
+osal: 1 send buffer, 0 record blocks allocated; 0 still live
+[1]
+! SshcMsgDef_FileTrans__sendmsg refused the send: record 16 of 17 (4125 bytes) no longer fit the 65536-byte encoding area: the 15 records before it took 61875 bytes
+!
+
+$ echo '{"field1":"a\u0000b"}' | $T encode FileTrans --hex
+[2]
+! field1: a string cannot hold a NUL
+
+$ echo '{"forwardPortCount":1}' | $T encode PortList --hex
+[2]
+! forwardPortCount: does not match
+
+$ $T decode NoSuchMessage
+[2]
+! unknown message 'NoSuchMessage'
+
+$ $T send
+[2]
+! MESSAGE is required (see 'sshmsg send --help')
+
+## Refusals
+# The rule that refused a buffer, as the tool states it: one case per rule the
+# sections above leave out.
+
+$ echo 100000002000130004000800000000000c000000010000000400000002000000616200 | $T decode FileTrans --hex
+[1]
+!  bytes): vtable length 32 at 4 runs past the end (31 bytes left)
+
+$ echo 100000000c001300ffff0800000000000c000000010000000400000002000000616200 | $T decode FileTrans --hex
+[1]
+!  bytes): field0: 4 bytes at 65551 run past the end of the 35-byte buffer
+
+# The 81-byte PortList of the commands above with the forwardPort count (the
+# word at 33) made 0x40000000, then 0x3FFFFFFF, then 12 with three bytes more at
+# the end; and last with the first element's offset (the word at 37) made
+# 0xFFFFFFF0.
+$ echo 0e0000000a001f000400000008000a000000080000000b0000000200000061620000000040100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 | $T decode PortList --hex
+[1]
+!  bytes): forwardPort: count 1073741824 at 33 is above 0x3FFFFFFF
+
+$ echo 0e0000000a001f000400000008000a000000080000000b00000002000000616200ffffff3f100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 | $T decode PortList --hex
+[1]
+!  bytes): forwardPort: 4294967292 bytes at 37 run past the end of the 81-byte buffer
+
+$ echo 0e0000000a001f000400000008000a000000080000000b000000020000006162000c000000100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000000000 | $T decode PortList --hex
+[1]
+!  bytes): forwardPort: 48 bytes at 37 run past the end of the 84-byte buffer
+
+$ echo 0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000f0ffffff1c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 | $T decode PortList --hex
+[1]
+!  bytes): forwardPort: forward offset 4294967280 at 37 wraps past 2^32
+
+## FailedWrites
+# A write that fails is exit 2 with one line; a closed pipe ends the tool on
+# SIGPIPE (shell status 141), or, with SIGPIPE ignored, on EPIPE as exit 2.
+
+$ $T list >/dev/full
+[2]
+! sshmsg: cannot write standard output: No space left on device
+!
+
+$ $T --help >/dev/full
+[2]
+! sshmsg: cannot write standard output: No space left on device
+!
+
+$ echo 0e0000000a001f000400000008000a000000080000000b0000000200000061620002000000100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 | $T decode PortList --hex >/dev/full
+[2]
+! sshmsg: cannot write standard output: No space left on device
+!
+
+$ echo '{"field0":"ab","field1":null,"forwardPortCount":2,"forwardPort":[{"field0":5,"field1":0},{"field0":7,"field1":9}]}' | $T encode PortList >/dev/full
+[2]
+! sshmsg: cannot write standard output: No space left on device
+!
+
+$ printf '{"field1":"%s"}' $(printf %8192s | tr ' ' a) | $T encode FileTrans >/dev/full
+[2]
+! sshmsg: cannot write standard output: No space left on device
+!
+
+$ { (sleep 0.2; $T list; echo $? >&3) | true; } 3>&1
+141
+
+$ { (trap '' PIPE; sleep 0.2; $T list; echo $? >&3) | true; } 3>&1
+2
+! sshmsg: cannot write standard output: Broken pipe
+!
+
+## NumericOptions
+# Each numeric option refuses a negative, an overflowing and a non-numeric value.
+
+$ $T send PortList $E/PortList.json --count='-1'
+[2]
+! --count: '-1' is not a number from 1 to 1000000
+
+$ $T send PortList $E/PortList.json --count='1000001'
+[2]
+! --count: '1000001' is not a number from 1 to 1000000
+
+$ $T send PortList $E/PortList.json --count='12x'
+[2]
+! --count: '12x' is not a number from 1 to 1000000
+
+$ $T send PortList $E/PortList.json --count='0x'
+[2]
+! --count: '0x' is not a number from 1 to 1000000
+
+$ $T send PortList $E/PortList.json --target='-1'
+[2]
+! --target: '-1' is not a number from 0 to 18446744073709551615
+
+$ $T send PortList $E/PortList.json --target='18446744073709551616'
+[2]
+! --target: '18446744073709551616' is not a number from 0 to 18446744073709551615
+
+$ $T send PortList $E/PortList.json --target='12x'
+[2]
+! --target: '12x' is not a number from 0 to 18446744073709551615
+
+$ $T send PortList $E/PortList.json --target='0x'
+[2]
+! --target: '0x' is not a number from 0 to 18446744073709551615
+
+$ $T send PortList $E/PortList.json --handle='-1'
+[2]
+! --handle: '-1' is not a number from 0 to 4294967295
+
+$ $T send PortList $E/PortList.json --handle='4294967296'
+[2]
+! --handle: '4294967296' is not a number from 0 to 4294967295
+
+$ $T send PortList $E/PortList.json --handle='12x'
+[2]
+! --handle: '12x' is not a number from 0 to 4294967295
+
+$ $T send PortList $E/PortList.json --handle='0x'
+[2]
+! --handle: '0x' is not a number from 0 to 4294967295
+
+$ $T decode PortList $E/PortList.json --offset='-1'
+[2]
+! --offset: '-1' is not a number from 0 to 18446744073709551615
+
+$ $T decode PortList $E/PortList.json --offset='18446744073709551616'
+[2]
+! --offset: '18446744073709551616' is not a number from 0 to 18446744073709551615
+
+$ $T decode PortList $E/PortList.json --offset='12x'
+[2]
+! --offset: '12x' is not a number from 0 to 18446744073709551615
+
+$ $T decode PortList $E/PortList.json --offset='0x'
+[2]
+! --offset: '0x' is not a number from 0 to 18446744073709551615
+
+$ $T identify $E/PortList.json --length='-1'
+[2]
+! --length: '-1' is not a number from 0 to 2147483647
+
+$ $T identify $E/PortList.json --length='2147483648'
+[2]
+! --length: '2147483648' is not a number from 0 to 2147483647
+
+$ $T identify $E/PortList.json --length='12x'
+[2]
+! --length: '12x' is not a number from 0 to 2147483647
+
+$ $T identify $E/PortList.json --length='0x'
+[2]
+! --length: '0x' is not a number from 0 to 2147483647
+
+$ $T send ForwardPort $E/ForwardPort.json --target 0x2A --handle 7 | grep -o 'handle 7 target 42'
+handle 7 target 42
+
+## InputLimits
+# Inputs past their limit are refused as soon as the limit is passed.
+
+$ timeout 20 $T decode PortList </dev/zero
+[2]
+! sshmsg: standard input: more than 2147483647 bytes, the most a decoder accepts
+!
+
+$ truncate -s 2147483648 $D/big && timeout 20 $T dump PortList $D/big; s=$?; rm $D/big; exit $s
+[2]
+! big: more than 2147483647 bytes, the most a decoder accepts
+!
+
+$ head -c 67108865 /dev/zero | $T encode PortList
+[2]
+! standard input: more than 67108864 bytes of JSON
+!
+
+## HexForms
+# One buffer as each form of hex text gives it: the ForwardPort image.
+
+$ echo '04000000 f4ffffff 901f0000
+> 5000 0000 08000c0004000800' | $T decode ForwardPort --hex -c
+{"field0":8080,"field1":80}
+
+$ echo '0x04000000f4ffffff901f00005000000008000c0004000800' | $T decode ForwardPort --hex -c
+{"field0":8080,"field1":80}
+
+$ echo 'static const uint8_t m[] = { // ForwardPort
+>  0x04, 0x0, 0x00, 0x00, /* table */ 0xf4, 0xff, 0xff, 0xff,
+>  0x90, 0x1f, 0x00, 0x00, 0x50, 0x00, 0x00, 0x00, 0x08, 0x00, 0x0c, 0x00, 0x04, 0x00, 0x08, 0x00};
+> unsigned int m_len = 24;' | $T decode ForwardPort --hex -c
+{"field0":8080,"field1":80}
+
+$ echo '00000000: 0400 0000 f4ff ffff 901f 0000 5000 0000  ............P...
+> 00000010: 0800 0c00 0400 0800                      ........' | $T decode ForwardPort --hex -c
+{"field0":8080,"field1":80}
+
+$ echo '00000000  04 00 00 00 f4 ff ff ff  90 1f 00 00 50 00 00 00  |............P...|
+> 00000010  08 00 0c 00 04 00 08 00                           |........|
+> 00000018' | $T decode ForwardPort --hex -c
+{"field0":8080,"field1":80}
+
+# "*" repeats the line before up to the next offset: 40 zero bytes.
+$ echo '00000000  04 00 00 00 f4 ff ff ff  90 1f 00 00 50 00 00 00  |............P...|
+> 00000010  08 00 0c 00 04 00 08 00  00 00 00 00 00 00 00 00  |................|
+> 00000020  00 00 00 00 00 00 00 00  00 00 00 00 00 00 00 00  |................|
+> *
+> 00000040' | $T decode ForwardPort --hex -c
+{"field0":8080,"field1":80}
+! 40 bytes at 24 after the message's data are never read by the decoder
+
+$ printf '0400\n00 0\001f4' | $T decode ForwardPort --hex -c
+[2]
+! standard input: offset 9 (line 2, column 5): '\x01' is not a hex digit
+!
+
+$ echo '04000 0x0000' | $T decode ForwardPort --hex -c
+[2]
+! offset 4 (line 1, column 5): an odd number of hex digits ends here
+
+$ echo '{0x04, 0x00' | $T decode ForwardPort --hex -c
+[2]
+! offset 0 (line 1, column 1): '{' is never closed
+
+$ echo 'uint8_t m[] = 0x04' | $T decode ForwardPort --hex -c
+[2]
+! offset 0 (line 1, column 1): 'u' is not a hex digit
+
+$ echo '0400 /* 0000' | $T decode ForwardPort --hex -c
+[2]
+! offset 5 (line 1, column 6): '/*' is never closed
+
+$ echo '0x04 0x 00' | $T decode ForwardPort --hex -c
+[2]
+! offset 5 (line 1, column 6): '0x' without digits
+
+$ echo '00000000  04 00  |..|
+> *' | $T decode ForwardPort --hex -c
+[2]
+! no offset line after '*'
+
+$ echo '00000000: 0400 0000
+> 00000008: 0800' | $T decode ForwardPort --hex -c
+[2]
+! offset 20 (line 2, column 1): the offset column says 0x8 where 0x4 follows the lines before
+
+## Cuts
+# --offset and --length cut the ForwardPort image out of a capture, binary or hex.
+
+$ { printf ab; echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image; printf cd; } >$D/cap; $T decode ForwardPort --offset 2 --length 24 -c $D/cap
+{"field0":8080,"field1":80}
+
+$ { printf ab; echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image; printf cd; } >$D/cap; cat $D/cap | $T decode ForwardPort --offset 2 --length 24 -c
+{"field0":8080,"field1":80}
+
+$ { printf ab; echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image; printf cd; } >$D/cap; $T dump ForwardPort $D/cap --offset 2 --length 27
+[2]
+! cap: --offset 2 --length 27 runs past the end of the 28-byte input
+!
+
+$ echo 'ffff 04000000f4ffffff901f00005000000008000c0004000800 eeee' | $T decode ForwardPort --hex --offset 2 --length 24 -c
+{"field0":8080,"field1":80}
+
+$ echo 'ffff 04000000f4ffffff901f00005000000008000c0004000800 eeee' | $T decode ForwardPort --hex --offset 0x1a --length 2
+[1]
+! (2 bytes): a buffer of 2 bytes
+
+$ echo 'ffff 04000000f4ffffff901f00005000000008000c0004000800 eeee' | $T dump ForwardPort --hex --offset 29
+[2]
+! standard input: --offset 29 is past the end of the 28-byte hex input
+!
+
+$ echo 'ffff 04000000f4ffffff901f00005000000008000c0004000800 eeee' | $T identify --hex --length 29
+[2]
+! standard input: --length 29 runs past the end of the 28-byte hex input
+!
+
+## Identify
+# Every example, encoded, is accepted by its own decoder, and by others too:
+# the list comes with the cleanest readings first. For each message, the names
+# of the decoders that accept its example, among these seven messages (a
+# message added later may accept some of the buffers too); then whether the
+# record its own decoder yields, compact, encodes to the same bytes.
+
+$ seven='FileTrans FileDir ConnectPara SftpciMessage PortList ForwardPort TcpForwordMessage'
+> for m in $seven; do
+>   $T encode $m $E/$m.json >$D/buf
+>   echo "$m: $($T identify $D/buf | sed -n 's/^Ssh.MsgDef_\([^ ]*\) .*/\1/p' | grep -xE "$(echo $seven | tr ' ' '|')" | paste -sd' ')"
+>   $T identify <$D/buf | sed -n "s/^SshsMsgDef_$m [^ ]* //p; s/^SshcMsgDef_$m [^ ]* //p" | $T encode $m | cmp - $D/buf && echo "$m: same"
+> done
+FileTrans: FileTrans ConnectPara FileDir SftpciMessage ForwardPort TcpForwordMessage
+FileTrans: same
+FileDir: FileDir ConnectPara ForwardPort
+FileDir: same
+ConnectPara: ConnectPara FileDir SftpciMessage ForwardPort TcpForwordMessage
+ConnectPara: same
+SftpciMessage: SftpciMessage ForwardPort
+SftpciMessage: same
+PortList: PortList FileTrans FileDir ConnectPara SftpciMessage ForwardPort TcpForwordMessage
+PortList: same
+ForwardPort: SftpciMessage ForwardPort TcpForwordMessage
+ForwardPort: same
+TcpForwordMessage: TcpForwordMessage SftpciMessage ForwardPort
+TcpForwordMessage: same
+
+$ echo ffffffff | $T identify --hex
+[1]
+! sshmsg: no decoder accepts the buffer (4 bytes)
+!
+
+# Every message the tool lists has an example record that encodes.
+$ for m in $($T list | awk 'NR > 1 { sub(/^[^_]*_/, "", $1); print $1 }'); do $T encode $m $E/$m.json >/dev/null || echo "no example for $m"; done
+
+## Warnings
+# What the record does not show: a NUL among a string's bytes and bytes never
+# read, as warnings, or with --strict as errors; control bytes escaped. The
+# buffer is FileTrans with field1 "a\x01\0d", then two bytes more.
+
+$ echo 100000000c00110000000400000000000c00000004000000040000006101006400ffff | $T decode FileTrans --hex -c
+{"field0":0,"field1":"a\u0001","field2":null,"field3":0}
+! sshmsg: warning: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\x01"
+! sshmsg: warning: 2 bytes at 33 after the message's data are never read by the decoder
+!
+
+$ echo 100000000c00110000000400000000000c00000004000000040000006101006400ffff | $T decode FileTrans --hex --strict
+[1]
+! sshmsg: error: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\x01"
+! sshmsg: error: 2 bytes at 33 after the message's data are never read by the decoder
+!
+
+$ echo 100000000c00110000000400000000000c00000004000000040000006101006400ffff | $T identify --hex | grep -A2 ^SshcMsgDef_FileTrans
+SshcMsgDef_FileTrans 0x9B687FAC: {"field0":0,"field1":"a\u0001","field2":null,"field3":0}
+    warning: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\x01"
+    warning: 2 bytes at 33 after the message's data are never read by the decoder
+
+$ $T decode "$(printf 'Port\033[2JList')"
+[2]
+! unknown message 'Port\x1B[2JList'
+
+$ printf '{"field0": "a\001"}' | $T encode PortList
+[2]
+! standard input: offset 13 (line 1, column 14): syntax error
+
+## UsesTheSharedLibrary
+# The tool's library calls bind to the shared library: it needs
+# libssh_msg_def.so.1 and defines none of the library's functions.
+
+$ readelf -d $T | grep -c 'NEEDED.*\[libssh_msg_def\.so\.1\]'; nm $T | grep -E ' [TtWw] (Ssh[cs]MsgDef_|ssh[cs]_msg_def_)' | wc -l
+1
+0
