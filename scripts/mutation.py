@@ -33,10 +33,12 @@
 # tests that kill it are known; only a mutant they all pass goes on to the
 # rebuild of the whole tree (tool, examples, fuzz regressions) and the rest of
 # CTest. Results are kept per mutant in build/PRESET/mutation-results.tsv
-# (id, status, killing tests, place and change; appended to, the last line of
-# a mutant counts); MUTATION_RESUME=1 takes the mutants recorded there as
-# killed or not compiling, or as listed survivors, as done (other survivors run
-# again), so that a full run can be spread over several sittings.
+# (id, status, killing tests, place and change; appended to as the run goes,
+# and at its end rewritten with one row per mutant, the latest, the resumed
+# ones included, so that it can be kept whole); MUTATION_RESUME=1 takes the
+# mutants recorded there as killed or not compiling, or as listed survivors, as
+# done (other survivors run again), so that a full run can be spread over
+# several sittings.
 #
 # Score: killed / (killed + survivors). Survivors listed in
 # tests/equivalent_mutants.txt are reported as equivalent and left out of both.
@@ -376,6 +378,7 @@ def main():
     for path in paths:
         sources[path], found = mutants_of(path)
         mutants, counts[path] = mutants + found, len(found)
+    every = [m.id for m in mutants]  # of the files, before any selection
     listed, tsan_only = load_list(EQUIVALENT), load_list(TSAN_ONLY)
     if env('MUTATION_ID') or PRESET == 'tsan':
         # Under ThreadSanitizer, by default the mutants only it can tell.
@@ -414,12 +417,14 @@ def main():
     resume = env('MUTATION_RESUME') or ''
     results, done = [], load_results(RESULTS if resume == '1' else Path(resume), {**listed, **tsan_only}) if resume else {}
     record = open(RESULTS, 'a')
+    rows = {}  # the resumed mutants' rows
     try:
         for m in mutants:
             src = sources[m.path]
             print(f"{m.path}:{m.line}: {m.change} [{m.id}] ... ", end='', flush=True)
             if m.id in done:
                 status, killers = done[m.id]
+                rows[m.id] = '\t'.join([m.id, status, ','.join(killers), f"{m.path}:{m.line}", m.change])
             else:
                 try:
                     write(m.path, src[:m.start] + m.new + src[m.end:])
@@ -437,6 +442,16 @@ def main():
             results.append((m, status))
     finally:
         record.close()
+        # One row per mutant, the latest, the resumed ones included, in the order of
+        # the mutants, and none for a mutant these files no longer have: a file to
+        # keep whole.
+        resumed, known = set(rows), set(every)
+        for line in RESULTS.read_text().splitlines():
+            fields = line.split('\t')
+            if fields[0] not in resumed and (fields[0] in known or fields[3].split(':')[0] not in paths):
+                rows[fields[0]] = line
+        order = [i for i in every if i in rows] + [i for i in rows if i not in known]
+        RESULTS.write_text(''.join(rows[i] + '\n' for i in order))
         print('rebuilding the unchanged tree ...', flush=True)
         if not run(BUILD)[0]:
             print('mutation: the rebuild of the unchanged tree failed', file=sys.stderr)
