@@ -31,7 +31,6 @@
 #include "record_text.h"
 #include "recorder.h"
 #include "schemas.h"
-#include "send.h"
 #include "visit.h"
 
 namespace smd_fuzz {
@@ -277,10 +276,6 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
 }
 
 using smd::ForEachMessage;
-
-// Records of all seven messages built from the input bytes, packed, decoded,
-// sent singly and in pairs, and compared (records.cc).
-void CheckRecords(const uint8_t *data, size_t size);
 
 }  // namespace smd_fuzz
 

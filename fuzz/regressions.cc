@@ -1,11 +1,12 @@
 // The regression runner of `make test`: every file under the given paths (the
-// kept fault-finding inputs in fuzz/regressions, the generated seeds) goes to
-// each of the seven decoders and to the record builder, through the checks the
-// fuzz targets apply, and so does every copy of it with one byte set to 0x00 or
-// 0xFF or lowered by 2; all of it once as this host reads and writes buffers and once as a host
-// of the other byte order would, with the realistic samples encoded in each
-// order among the inputs. Then every allocation of every realistic sample fails
-// in turn. Aborts at the first broken invariant; prints what it covered.
+// kept fault-finding inputs in fuzz/regressions, the generated seeds, a buffer
+// found in several seed directories once) goes to each of the seven decoders,
+// through the checks the fuzz targets apply, and so does every copy of it with
+// one byte set to 0x00 or 0xFF or lowered by 2; all of it once as this host
+// reads and writes buffers and once as a host of the other byte order would,
+// with the realistic samples encoded in each order among the inputs. Then every
+// allocation of every realistic sample fails in turn. Aborts at the first
+// broken invariant; prints what it covered.
 #include <stdio.h>
 
 #include <algorithm>
@@ -41,7 +42,12 @@ int main(int argc, char **argv) {
             files.push_back(argv[i]);
         }
     }
-    std::sort(files.begin(), files.end());
+    // Seed directories hold a buffer under the same name (a hash of its bytes).
+    auto name = [](const fs::path &p) { return p.filename(); };
+    std::sort(files.begin(), files.end(), [&](const fs::path &a, const fs::path &b) { return name(a) < name(b); });
+    files.erase(std::unique(files.begin(), files.end(),
+                            [&](const fs::path &a, const fs::path &b) { return name(a) == name(b); }),
+                files.end());
     size_t injected = 0, corrupted = 0;
     // Each byte in turn set to 0x00, to 0xFF and lowered by 2: every slot,
     // offset, length and count of the input once pointing nowhere, past the end
@@ -62,7 +68,6 @@ int main(int argc, char **argv) {
         ForEachMessage([&]<const smd::Schema * S>() { injected += CheckDecode<S>(b.data(), b.size()); });
     };
     auto check = [&](const Bytes &b) {
-        CheckRecords(b.data(), b.size());
         all(b);
         corrupt(b, all);
     };

@@ -1,9 +1,7 @@
-// Writes the fuzz seed corpora: OUT/<Message>/ for each decoder target and
-// OUT/Records/ for the record builder. The seeds are the byte vectors of the
-// tests (vectors.txt) and the encodings of the realistic samples. A buffer goes
-// to every decoder that accepts it, or to all of them when none does; the
-// record builder gets every buffer, and inputs that make it take each of its
-// choices.
+// Writes the fuzz seed corpora: OUT/<Message>/ for each decoder target. The
+// seeds are the byte vectors of the tests (vectors.txt) and the encodings of
+// the realistic samples. A buffer goes to every decoder that accepts it, or to
+// all of them when none does, under the same name (a hash of its bytes).
 // Usage: seedgen OUT VECTORS
 #include <stdio.h>
 
@@ -51,20 +49,13 @@ int main(int argc, char **argv) {
     const std::vector<ByteVector> vectors = ReadVectors(argv[2]);
     for (const ByteVector &v : vectors) {
         const Bytes &b = v.bytes;
-        Write(out / "Records", Name(b), b);
         bool anyAccepts = false;
         ForEachMessage([&]<const smd::Schema * S>() { anyAccepts |= Accepts<S>(b); });
         ForEachMessage([&]<const smd::Schema * S>() {
             if (!anyAccepts || Accepts<S>(b)) Write(out / MessageName(S), Name(b), b);
         });
     }
-    // Inputs of one repeated byte make the record builder take each of its
-    // choices throughout, long enough to last for all seven messages.
-    for (int k = 0; k < 8; ++k) Write(out / "Records", "uniform-" + std::to_string(k), Bytes(65536, k));
-    for (const Sample &s : RealisticSamples()) {
-        Write(out / MessageName(s.schema), s.name, s.encoding);
-        Write(out / "Records", s.name, s.encoding);
-    }
+    for (const Sample &s : RealisticSamples()) Write(out / MessageName(s.schema), s.name, s.encoding);
     printf("seedgen: %zu test vectors and %zu samples into %s\n", vectors.size(), RealisticSamples().size(), argv[1]);
     return 0;
 }

@@ -1,7 +1,7 @@
 # libFuzzer campaigns (clang, AddressSanitizer + UndefinedBehaviorSanitizer):
-#   make fuzz                        every target (one per message, and Records)
+#   make fuzz                        every target (one per message)
 #                                    for FUZZ_SECONDS each
-#   make fuzz FUZZ_SECONDS=600 FUZZ_JOBS=2 FUZZ_TARGETS="PortList Records"
+#   make fuzz FUZZ_SECONDS=600 FUZZ_JOBS=2 FUZZ_TARGETS="PortList FileDir"
 # Each target starts from its corpus in build/fuzz/corpus/ plus the seeds
 # generated from the test vectors and the kept regressions; a finding lands in
 # build/fuzz/findings/ and fails the run.

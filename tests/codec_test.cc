@@ -89,6 +89,13 @@ TEST_F(LibTest, TableLengthWrapsAt16Bits) {
     SshsMsgDef_PortList_free__unpacked(&out);
 }
 
+// A list goes into the encoding with its count and its array, or not at all.
+TEST_F(LibTest, ListWithoutCountOrArrayIsLeftOut) {
+    const SshsMsgDef_PortList absent{}, noArray{nullptr, nullptr, 2, nullptr}, noCount{nullptr, nullptr, 0, gPorts};
+    EXPECT_EQ(Pack(kPortList, &noArray), Pack(kPortList, &absent));
+    EXPECT_EQ(Pack(kPortList, &noCount), Pack(kPortList, &absent));
+}
+
 // A record whose string lies in the output: `__pack` neither aborts nor writes
 // past its size. The string is measured once, so it keeps its measured room
 // even when the writer overwrites it before copying it; one the writer has not

@@ -129,6 +129,13 @@ TEST_F(LibTest, ForwardPortGoesAsFixedImages) {
     rec_fail_alloc_at(0);  // the largest batch whose block size fits 32 bits is attempted
     EXPECT_EQ(SshsMsgDef_ForwardPort__sendbatch(3, ports.data(), 0x6666666, 0), SSH_MSG_DEF_ERROR);
     EXPECT_EQ(Trace(), Lines{"alloc 4294967280 0x6200 " + std::string(tag) + " -> null"});
+    rec_reset();
+    smd::gServerSend.byteOrder ^= 1;  // as a host of the other byte order writes them
+    EXPECT_EQ(SshsMsgDef_ForwardPort__sendmsg(3, ports.data(), 2), 0u);
+    smd::gServerSend.byteOrder ^= 1;
+    const RecEvent *swapped = rec_find(REC_SEND, 0);
+    EXPECT_EQ(Bytes(rec_sent_bytes(swapped, 1), rec_sent_bytes(swapped, 1) + 24),
+              Hex("00000004 FFFFFFF4 00000016 00001F90 0008 000C 0004 0008"));
 }
 
 TEST_F(LibTest, RegistrationOrderEarlyStopAndStatus) {
