@@ -92,7 +92,7 @@ std::unique_ptr<Workload> Finish(std::unique_ptr<Workload> w, const smd::Schema 
     }
     x.ops->release(x.decoded);
     // A fixed image is sent whole whatever its size; an encoding fills the area.
-    x.batchCount = schema.fixedImage ? kBatch : std::min<uint32_t>(kBatch, kBatchArea / size);
+    x.batchCount = schema.fixedImage ? kBatch : std::min<uint32_t>(kBatch, SSH_MSG_DEF_BATCH_AREA / size);
     x.records.resize(static_cast<size_t>(x.batchCount) * x.ops->recordSize);
     for (uint32_t i = 0; i < x.batchCount; ++i) {
         memcpy(x.records.data() + static_cast<size_t>(i) * x.ops->recordSize, x.record, x.ops->recordSize);

@@ -32,8 +32,7 @@ struct Ops {
     uint32_t (*sendbatch)(uint32_t, const void *, uint32_t, uint64_t);
 };
 
-inline constexpr uint32_t kBatch = 64;         // records per batch, when they fit the 65536-byte area
-inline constexpr uint32_t kBatchArea = 65536;  // encoding area of one batch
+inline constexpr uint32_t kBatch = 64;  // records per batch, when they fit SSH_MSG_DEF_BATCH_AREA
 
 // A list of a record: its elements' bytes, one element after another.
 struct ListBytes {

@@ -4,6 +4,6 @@
 demo:
 	@scripts/deps.sh build tools
 	@mkdir -p build
-	@{ cmake --preset $(PRESET) && cmake --build --preset $(PRESET) --target sshmsg; } >build/demo-build.log 2>&1 || \
-		{ cat build/demo-build.log; exit 1; }
+	@{ cmake --preset $(PRESET) && cmake --build --preset $(PRESET) --target sshmsg; } >build/demo-build.log 2>&1; \
+		status=$$?; $(GIVE_BACK); [ $$status -eq 0 ] || { cat build/demo-build.log; exit 1; }
 	@scripts/demo.sh build/$(PRESET)

@@ -1,7 +1,7 @@
-/* SSH client messages (namespace SshcMsgDef): FileTrans, FileDir, ConnectPara
- * and SftpciMessage. Records are plain structures; decoded strings are owned
- * NUL-terminated copies released by the matching `_free__unpacked`. The seven
- * operations of each message are described in msg_common.h. */
+/* SSH client messages (namespace SshcMsgDef). Records are plain structures;
+ * decoded strings are owned NUL-terminated copies released by the matching
+ * `_free__unpacked`. The seven operations of each message are described in
+ * msg_common.h. */
 #ifndef SSH_MSG_DEF_SSHC_MSG_DEF_H
 #define SSH_MSG_DEF_SSHC_MSG_DEF_H
 
@@ -62,8 +62,8 @@ SSH_MSG_DEF_DECLARE_OPS(SshcMsgDef_FileDir);
 SSH_MSG_DEF_DECLARE_OPS(SshcMsgDef_ConnectPara);
 SSH_MSG_DEF_DECLARE_OPS(SshcMsgDef_SftpciMessage);
 
-/* Registers the four decode/release pairs with VORN_RegIDLFuncHook, in the
- * order FileTrans, FileDir, ConnectPara, SftpciMessage. Returns 0, or the first
+/* Registers the decode/release pair of each client message with
+ * VORN_RegIDLFuncHook, one message after another. Returns 0, or the first
  * non-zero framework result (later pairs are then not offered; earlier ones
  * stay registered). */
 SSH_MSG_DEF_API uint32_t sshc_msg_def_recv_init(void);

@@ -1,7 +1,6 @@
-/* SSH server messages (namespace SshsMsgDef): PortList, ForwardPort and
- * TcpForwordMessage. A PortList owns its two strings and one array of
- * ForwardPort records; the seven operations of each message are described in
- * msg_common.h. ForwardPort is sent as a fixed 24-byte image; its single send
+/* SSH server messages (namespace SshsMsgDef). A PortList owns its two strings
+ * and one array of ForwardPort records; the seven operations of each message
+ * are described in msg_common.h. ForwardPort is sent as a fixed 24-byte image; its single send
  * allocates nothing and its batch has no 65536-byte limit. */
 #ifndef SSH_MSG_DEF_SSHS_MSG_DEF_H
 #define SSH_MSG_DEF_SSHS_MSG_DEF_H
@@ -44,8 +43,8 @@ SSH_MSG_DEF_DECLARE_OPS(SshsMsgDef_PortList);
 SSH_MSG_DEF_DECLARE_OPS(SshsMsgDef_ForwardPort);
 SSH_MSG_DEF_DECLARE_OPS(SshsMsgDef_TcpForwordMessage);
 
-/* Registers the three decode/release pairs (PortList, ForwardPort,
- * TcpForwordMessage, in this order); result as sshc_msg_def_recv_init. */
+/* Registers the decode/release pair of each server message; result as
+ * sshc_msg_def_recv_init. */
 SSH_MSG_DEF_API uint32_t sshs_msg_def_recv_init(void);
 /* Registers sshs_msg_def__send_resource_clean; returns the framework's result. */
 SSH_MSG_DEF_API uint32_t sshs_msg_def_send_init(void);

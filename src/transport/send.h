@@ -17,7 +17,7 @@
 
 namespace ssh_msg_def::internal {
 
-inline constexpr uint32_t kBatchArea = 65536;  // encoding area of a variable-size batch
+inline constexpr uint32_t kBatchArea = SSH_MSG_DEF_BATCH_AREA;
 
 // VORN_SendToMsg when target is not 0, else VORN_SendMsg; the result unchanged.
 uint32_t CallFramework(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_t count, uint64_t target);
