@@ -223,7 +223,7 @@ template <const Schema *E, class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeList(const F &f, uint32_t pos, uint32_t *count, void **array) {
     // N < 2^29 once the offsets are known to fit (4 bytes each inside a buffer
     // below 2^31), so N times an element of at most 8 bytes fits 32 bits.
-    static_assert(E->recordSize <= 8);
+    static_assert(E->recordSize <= 8, "a list element is a record of uint32_t scalars, at most 8 bytes");
     uint32_t w, n;
     if (!ReadHeader(f, pos, Item::kCount, &w, &n)) return false;
     if (n > 0x3FFFFFFF) return Refuse<Rule::kCount>(f, w, n);

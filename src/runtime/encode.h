@@ -104,7 +104,7 @@ uint64_t TableSize(const void *record, uint32_t *lengths);
 // per non-zero word, and at most 4 bytes per word.
 template <const Schema *E, Sizing kSizing>
 [[SSH_MSG_DEF_INLINE]] inline uint64_t ListTables(const uint8_t *elements, uint32_t n) {
-    static_assert(ScalarsOnly(*E), "list elements other than packed scalars need a size computation of their own");
+    static_assert(ScalarsOnly(*E), "a list element is a record of uint32_t scalars only");
     constexpr uint32_t k = E->slotCount;
     if constexpr (kSizing == Sizing::kApart) {
         return 0;

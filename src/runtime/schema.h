@@ -159,6 +159,7 @@ constexpr Field MakeField(uint16_t offset, uint16_t count, const char *name) {
     } else if constexpr (std::is_pointer_v<T>) {
         using Element = std::remove_pointer_t<T>;
         static_assert(kSchemaOf<Element> != nullptr, "a list holds records of a message");
+        static_assert(sizeof(Element) <= 8, "a list element is a record of uint32_t scalars, at most 8 bytes");
         return {Kind::kVector, count, offset, sizeof(Element), kSchemaOf<Element>, name};
     } else {
         static_assert(kSchemaOf<T> != nullptr, "a member is a uint32_t, a char *, a message record or a list");
