@@ -18,8 +18,8 @@
 #include <array>
 #include <type_traits>
 
+#include "bounds_checked.h"
 #include "schema.h"
-#include "securec.h"
 #include "walk.h"
 #include "wire.h"
 

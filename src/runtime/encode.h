@@ -21,8 +21,8 @@
 
 #include <array>
 
+#include "bounds_checked.h"
 #include "schema.h"
-#include "securec.h"
 #include "ssh_msg_def/msg_common.h"
 #include "walk.h"
 #include "wire.h"
