@@ -18,12 +18,13 @@ static const uint8_t received[] = {
 int main(void) {
     SshsMsgDef_PortList list;
     /* Returns sizeof list whatever the bytes are. A rejected buffer leaves a
-     * record that owns nothing (null pointers, count 0), and the library says
-     * why through the OS layer's log writer. */
+     * record that owns nothing (null pointers, though the count of a list may
+     * stay non-zero), and the library says why through the OS layer's log
+     * writer. */
     SshsMsgDef_PortList__unpack(received, sizeof received, &list);
     printf("field0 %s, field1 %s, %u ports\n", list.field0 ? list.field0 : "(null)",
            list.field1 ? list.field1 : "(null)", list.forwardPortCount);
-    for (uint32_t i = 0; i < list.forwardPortCount; ++i) {
+    for (uint32_t i = 0; list.forwardPort != NULL && i < list.forwardPortCount; ++i) {
         printf("  %u -> %u\n", list.forwardPort[i].field0, list.forwardPort[i].field1);
     }
     SshsMsgDef_PortList_free__unpacked(&list); /* the strings and the array; not the record itself */
