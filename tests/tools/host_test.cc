@@ -1,8 +1,9 @@
 // The host framework's delivery: routing by identifier, replacement on a second
 // registration, order, handle and target passed through, release after each
-// delivery, an unknown identifier stopping the whole call, the library's
-// verdict on each buffer; and a libvorn_host.so that needs the C library only
-// and exports the framework's names only.
+// delivery, an unknown identifier stopping the whole call, the verdict on each
+// buffer, allocations of the host OS layer refused to the decoder; and a
+// libvorn_host.so that needs the C library only and exports the framework's
+// names only.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -10,11 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "ssh_msg_def/ssh_msg_def.h"
 #include "ssh_msg_def/vorn_host.h"
+#include "ssh_msg_def/zvd_host.h"
 
 namespace {
 
 std::string g_events;
+
+std::vector<uint8_t> Bytes(const std::string &hex) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
+}
 
 // Decoders that copy the first byte into the record and note each step.
 template <char kName>
@@ -106,13 +115,97 @@ TEST(VornHost, TellsWhetherTheLibrarysDecoderAcceptsEachBuffer) {
         &verdicts);
     for (const auto &c : cases) {
         ASSERT_EQ(VORN_RegIDLFuncHook(c.msgId, &Unpack<'A'>, &Release<'A'>), 0u);
-        std::vector<uint8_t> bytes;
-        for (size_t i = 0; i + 1 < c.hex.size(); i += 2) bytes.push_back(std::stoi(c.hex.substr(i, 2), nullptr, 16));
+        const std::vector<uint8_t> bytes = Bytes(c.hex);
         const SshMsgDef_MsgDesc desc{bytes.data(), c.msgId, static_cast<uint32_t>(bytes.size())};
         verdicts.clear();
         EXPECT_EQ(VORN_SendMsg(1, &desc, 1), VORN_HOST_OK) << c.name;
         EXPECT_EQ(verdicts, std::vector<uint32_t>{c.accepted}) << c.name;
     }
+    VornHost_Reset();
+}
+
+// A PortList ("lo", "uplink", ports 8080 -> 80 and 2222 -> 22) whose decode
+// takes three allocations: the two strings and the array.
+const std::vector<uint8_t> kPortList = Bytes(
+    "0e0000000a002e00040008000c000a0000000c0000000f00000016000000020000006c6f000600000075706c696e6b0002000000100000"
+    "002000000008000c000400080008000000901f00005000000008000c000400080008000000ae08000016000000");
+
+// A PortList record as text, its elements read only through a non-null array.
+std::string Text(const SshsMsgDef_PortList &p) {
+    std::string s = std::string(p.field0 ? p.field0 : "null") + " " + (p.field1 ? p.field1 : "null") + " " +
+                    std::to_string(p.forwardPortCount) + ":" + (p.forwardPort ? "" : "null");
+    for (uint32_t i = 0; p.forwardPort != nullptr && i < p.forwardPortCount; ++i) {
+        s += " " + std::to_string(p.forwardPort[i].field0) + "->" + std::to_string(p.forwardPort[i].field1);
+    }
+    return s;
+}
+
+struct Seen {
+    uint32_t deliveries = 0, accepted = 0, refusedAllocs = 0;
+    std::string record;
+};
+
+void Note(const VornHost_Delivery *d, void *v) {
+    auto &seen = *static_cast<Seen *>(v);
+    seen = {seen.deliveries + 1, d->accepted, d->refusedAllocs,
+            Text(*static_cast<const SshsMsgDef_PortList *>(d->record))};
+}
+
+// With libzvd_host as the OS layer, an allocation it refuses to the library's
+// decoder makes the delivery rejected, whichever one it is; the subscriber gets
+// the record as the decoder leaves it.
+TEST(VornHost, RejectsADeliveryWhoseDecoderTheHostOsLayerRefusedMemory) {
+    const struct {
+        const char *name;
+        uint64_t failNth;  // 0: none
+        bool cancel;
+        uint32_t accepted, refusedAllocs;
+    } cases[] = {
+        {"no failure", 0, false, 1, 0}, {"first string", 1, false, 0, 1},     {"second string", 2, false, 0, 1},
+        {"array", 3, false, 0, 1},      {"failure cancelled", 1, true, 1, 0},
+    };
+    VornHost_Reset();
+    ZvdHost_SetLogSink([](const ZvdHost_LogLine *, void *) {}, nullptr);
+    ASSERT_EQ(sshs_msg_def_recv_init(), 0u);
+    Seen seen;
+    VornHost_Subscribe(&Note, &seen);
+    const SshMsgDef_MsgDesc desc{kPortList.data(), SSHS_MSG_DEF_PORT_LIST_ID, static_cast<uint32_t>(kPortList.size())};
+    for (const auto &c : cases) {
+        const auto arm = [&c] {
+            ZvdHost_FailAllocation(c.failNth);
+            if (c.cancel) ZvdHost_FailAllocation(0);
+        };
+        arm();
+        SshsMsgDef_PortList direct{};
+        SshsMsgDef_PortList__unpack(desc.buffer, desc.length, &direct);
+        const std::string left = Text(direct);
+        SshsMsgDef_PortList_free__unpacked(&direct);
+
+        arm();
+        ZvdHost_Counters before, after;
+        ZvdHost_GetCounters(&before);
+        seen = {};
+        EXPECT_EQ(VORN_SendMsg(1, &desc, 1), VORN_HOST_OK) << c.name;
+        ZvdHost_GetCounters(&after);
+        EXPECT_EQ(seen.deliveries, 1u) << c.name;
+        EXPECT_EQ(seen.accepted, c.accepted) << c.name;
+        EXPECT_EQ(seen.refusedAllocs, c.refusedAllocs) << c.name;
+        EXPECT_EQ(seen.record, left) << c.name;
+        EXPECT_EQ(after.failedAllocs - before.failedAllocs, c.refusedAllocs) << c.name;
+        EXPECT_EQ(after.liveBlocks, before.liveBlocks) << c.name;
+        if (c.accepted) {
+            EXPECT_EQ(after.cacheAllocs - before.cacheAllocs, 3u) << c.name;  // what the rows fail in turn
+        }
+    }
+    EXPECT_EQ(seen.record, "lo uplink 2: 8080->80 2222->22");
+    // A send's buffer is an allocation too, the first of the send.
+    SshsMsgDef_ForwardPort ports[] = {{8080, 80}};
+    SshsMsgDef_PortList list = {const_cast<char *>("lo"), nullptr, 1, ports};
+    ZvdHost_FailAllocation(1);
+    seen = {};
+    EXPECT_EQ(SshsMsgDef_PortList__sendmsg(1, &list, 1), SSH_MSG_DEF_ERROR);
+    EXPECT_EQ(seen.deliveries, 0u);
+    ZvdHost_SetLogSink(nullptr, nullptr);
     VornHost_Reset();
 }
 
