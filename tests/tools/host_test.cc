@@ -1,13 +1,14 @@
 // The host framework's delivery: routing by identifier, replacement on a second
 // registration, order, handle and target passed through, release after each
 // delivery, an unknown identifier stopping the whole call, the verdict on each
-// buffer, allocations of the host OS layer refused to the decoder; and a
-// libvorn_host.so that needs the C library only and exports the framework's
-// names only.
+// buffer, allocations of the host OS layer refused to the decoder, the limits
+// of the tables; and a libvorn_host.so that needs the C library only and
+// exports the framework's names only.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,7 @@ TEST(VornHost, DeliversEachDescriptorInOrderToItsPair) {
          "unpackA got(1,3,h7,t0,2/3) releaseA3 "},
         {"target passed through", {2}, 9, VORN_HOST_OK, "unpackB got(2,1,h7,t9,0/1) releaseB1 "},
         {"replaced pair", {3}, 0, VORN_HOST_OK, "unpackB got(3,1,h7,t0,0/1) releaseB1 "},
+        {"pair without a release function", {5}, 0, VORN_HOST_OK, "unpackA got(5,1,h7,t0,0/1) "},
         {"unknown identifier: nothing delivered", {1, 4, 2}, 0, VORN_HOST_UNKNOWN_ID, ""},
         {"empty call", {}, 5, VORN_HOST_OK, ""},
     };
@@ -68,10 +70,11 @@ TEST(VornHost, DeliversEachDescriptorInOrderToItsPair) {
     ASSERT_EQ(VORN_RegIDLFuncHook(2, &Unpack<'B'>, &Release<'B'>), 0u);
     ASSERT_EQ(VORN_RegIDLFuncHook(3, &Unpack<'A'>, &Release<'A'>), 0u);
     ASSERT_EQ(VORN_RegIDLFuncHook(3, &Unpack<'B'>, &Release<'B'>), 0u);
+    ASSERT_EQ(VORN_RegIDLFuncHook(5, &Unpack<'A'>, nullptr), 0u);
     VornHost_Subscribe(&Subscriber, nullptr);
-    uint32_t ids[4];
-    ASSERT_EQ(VornHost_Registered(ids, 4), 3u);
-    EXPECT_EQ(std::vector<uint32_t>(ids, ids + 3), (std::vector<uint32_t>{1, 2, 3}));
+    uint32_t ids[4] = {0, 0, 0, 99};
+    ASSERT_EQ(VornHost_Registered(ids, 3), 4u);
+    EXPECT_EQ(std::vector<uint32_t>(ids, ids + 4), (std::vector<uint32_t>{1, 2, 3, 99}));
     for (const Case &c : cases) {
         std::vector<uint8_t> bytes(c.ids.size());
         std::vector<SshMsgDef_MsgDesc> descs;
@@ -87,6 +90,64 @@ TEST(VornHost, DeliversEachDescriptorInOrderToItsPair) {
         EXPECT_EQ(g_events, c.events) << c.name;
     }
     EXPECT_EQ(VORN_SendMsg(7, nullptr, 1), VORN_HOST_INVALID);
+    // Without a subscriber a delivery is still decoded and released.
+    VornHost_Subscribe(nullptr, nullptr);
+    const uint8_t byte = 5;
+    const SshMsgDef_MsgDesc desc{&byte, 2, 1};
+    g_events.clear();
+    EXPECT_EQ(VORN_SendMsg(7, &desc, 1), VORN_HOST_OK);
+    EXPECT_EQ(g_events, "unpackB releaseB5 ");
+    VornHost_Reset();
+}
+
+template <char kName>
+void Clean() {
+    g_events += std::string("clean") + kName + " ";
+}
+
+TEST(VornHost, RefusesNullFunctionsAndRegistrationsBeyondItsTables) {
+    VornHost_Reset();
+    for (uint32_t id = 1; id <= VORN_HOST_MAX_IDS; ++id) ASSERT_EQ(VORN_RegIDLFuncHook(id, &Unpack<'A'>, nullptr), 0u);
+    ASSERT_EQ(VORN_RegIDLResorceCleanFuncHook(&Clean<'a'>), 0u);
+    for (uint32_t i = 1; i < VORN_HOST_MAX_CLEAN; ++i) ASSERT_EQ(VORN_RegIDLResorceCleanFuncHook(&Clean<'b'>), 0u);
+    const struct {
+        const char *name;
+        std::function<uint32_t()> call;
+        uint32_t result;
+    } cases[] = {
+        {"null decode function", [] { return VORN_RegIDLFuncHook(1, nullptr, &Release<'A'>); }, VORN_HOST_INVALID},
+        {"null clean function", [] { return VORN_RegIDLResorceCleanFuncHook(nullptr); }, VORN_HOST_INVALID},
+        {"one identifier too many", [] { return VORN_RegIDLFuncHook(0, &Unpack<'B'>, nullptr); }, VORN_HOST_FULL},
+        {"a pair replaced in the full table", [] { return VORN_RegIDLFuncHook(9, &Unpack<'B'>, nullptr); },
+         VORN_HOST_OK},
+        {"one clean function too many", [] { return VORN_RegIDLResorceCleanFuncHook(&Clean<'c'>); }, VORN_HOST_FULL},
+    };
+    for (const auto &c : cases) EXPECT_EQ(c.call(), c.result) << c.name;
+
+    const uint8_t byte = 1;
+    const SshMsgDef_MsgDesc descs[] = {{&byte, 1, 1}, {&byte, 9, 1}};
+    g_events.clear();
+    EXPECT_EQ(VORN_SendMsg(1, descs, 2), VORN_HOST_OK);  // 1 kept its pair, 9 has the new one
+    EXPECT_EQ(VornHost_Registered(nullptr, 0), VORN_HOST_MAX_IDS);
+    EXPECT_EQ(g_events, "unpackA unpackB ");
+    ASSERT_EQ(VornHost_CleanCount(), VORN_HOST_MAX_CLEAN);
+    g_events.clear();
+    VornHost_RunClean();
+    std::string clean = "cleana ";
+    for (uint32_t i = 1; i < VORN_HOST_MAX_CLEAN; ++i) clean += "cleanb ";
+    EXPECT_EQ(g_events, clean);
+    VornHost_Reset();
+}
+
+// A decoder reporting more than the storage it was given has written past it.
+TEST(VornHostDeathTest, AbortsWhenADecoderReportsARecordLargerThanItsStorage) {
+    VornHost_Reset();
+    ASSERT_EQ(VORN_RegIDLFuncHook(
+                  1, [](const uint8_t *, uint32_t, void *) { return VORN_HOST_RECORD_MAX + 1; }, nullptr),
+              0u);
+    const uint8_t byte = 0;
+    const SshMsgDef_MsgDesc desc{&byte, 1, 1};
+    EXPECT_DEATH(VORN_SendMsg(1, &desc, 1), "decoder of 0x00000001 reported a 1025-byte record \\(room for 1024\\)");
     VornHost_Reset();
 }
 
