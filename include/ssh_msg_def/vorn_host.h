@@ -25,8 +25,8 @@
  * registered for it: it logs nothing and takes its memory from malloc, never
  * from the OS layer), and it counts the allocations that the host OS layer
  * (libzvd_host.so, looked up by name in each VORN_SendMsg or VORN_SendToMsg
- * call) refused on the calling thread while the registered decoder ran, in
- * VornHost_Delivery.refusedAllocs.
+ * call made with a subscriber set) refused on the calling thread while the
+ * registered decoder ran, in VornHost_Delivery.refusedAllocs.
  * accepted is 1 when the buffer passes every acceptance rule of the library's
  * decoder for its identifier and refusedAllocs is 0, else 0: 0 also for an
  * identifier that the library does not define, and when the host's own check
