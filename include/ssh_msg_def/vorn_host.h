@@ -32,11 +32,12 @@
  * identifier that the library does not define, and when the host's own check
  * could not get memory. The host sees the allocations of libzvd_host.so only.
  * When the record memory comes from elsewhere (a program's own ZVD_OsalMem
- * functions, or malloc when the library finds no OS layer), a failed
- * allocation there is not seen: refusedAllocs stays 0, and accepted = 1 then
- * promises only that the bytes pass every rule, not that the registered decoder
- * filled the record. In every case a refused record may keep a non-zero count
- * with a NULL array: read list elements only through a non-null array.
+ * functions, or malloc when the library finds no OS layer or its use flag is
+ * not 1), a failed allocation there is not seen: refusedAllocs stays 0, and
+ * accepted = 1 then promises only that the bytes pass every rule, not that the
+ * registered decoder filled the record. In every case a refused record may keep
+ * a non-zero count with a NULL array: read list elements only through a
+ * non-null array.
  *
  * Thread-safe: the tables are guarded by a mutex that is never held while a
  * decoder, release function, subscriber or clean function runs. */
