@@ -1,7 +1,7 @@
 /* Replays a captured buffer through the messaging framework as the platform
  * would deliver it: registers the library's decoders with the host framework,
  * hands the bytes to VORN_SendMsg under their message identifier, and prints
- * the decoded record and whether the library accepted the buffer.
+ * the decoded record and the host's verdict on the buffer.
  *
  *   replay                a built-in capture of a TcpForwordMessage
  *   replay MSGID FILE     the bytes of FILE (- for stdin) under MSGID, e.g. 0x71670B77
@@ -89,7 +89,9 @@ static void port_list(int depth, const SshsMsgDef_PortList *r) {
     str(depth, "field0", r->field0);
     str(depth, "field1", r->field1);
     num(depth, "forwardPortCount", r->forwardPortCount);
-    for (uint32_t i = 0; i < r->forwardPortCount; ++i) {
+    /* A rejected record may keep its count without the array. */
+    if (r->forwardPortCount > 0 && r->forwardPort == NULL) printf("%*sforwardPort = NULL\n", 2 * depth, "");
+    for (uint32_t i = 0; r->forwardPort != NULL && i < r->forwardPortCount; ++i) {
         const SshsMsgDef_ForwardPort *p = &r->forwardPort[i];
         printf("%*sforwardPort[%u] = {%u, %u}\n", 2 * depth, "", i, p->field0, p->field1);
     }

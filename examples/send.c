@@ -12,9 +12,18 @@ static void on_message(const VornHost_Delivery *d, void *user) {
     (void)user;
     if (d->msgId != SSHS_MSG_DEF_PORT_LIST_ID) return;
     const SshsMsgDef_PortList *p = d->record; /* valid during this call only */
-    printf("received %u/%u: handle %u, target %llu, %u bytes, field0 %s, %u ports, first %u -> %u\n", d->index + 1,
-           d->count, d->handle, (unsigned long long)d->target, d->length, p->field0 ? p->field0 : "(null)",
-           p->forwardPortCount, p->forwardPort[0].field0, p->forwardPort[0].field1);
+    printf("received %u/%u: handle %u, target %llu, %u bytes, ", d->index + 1, d->count, d->handle,
+           (unsigned long long)d->target, d->length);
+    if (!d->accepted) {
+        printf("rejected\n");
+        return;
+    }
+    printf("field0 %s, %u ports", p->field0 ? p->field0 : "(null)", p->forwardPortCount);
+    /* The elements only through an array: a record may keep its count without one. */
+    if (p->forwardPortCount > 0 && p->forwardPort != NULL) {
+        printf(", first %u -> %u", p->forwardPort[0].field0, p->forwardPort[0].field1);
+    }
+    printf("\n");
 }
 
 int main(void) {

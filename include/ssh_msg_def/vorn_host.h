@@ -18,13 +18,26 @@
  * buffer reaches the subscriber as the record the decoder left (all 0 and null
  * when it failed before filling anything); the library's log line says why.
  *
- * Verdict: the host tells the subscriber whether the buffer was accepted, in
- * VornHost_Delivery.accepted. It judges the buffer with the library's own
- * decoder for the descriptor's identifier (compiled into libvorn_host.so, run
- * apart from the registered pair: it logs nothing and takes its memory from
- * malloc, never from the OS layer), whichever pair is registered for it. For
- * an identifier that the library does not define there is no decoder to judge
- * with, and accepted is 0.
+ * Verdict: the host tells the subscriber what it can know of the registered
+ * decoder's outcome, in VornHost_Delivery.accepted. It checks the buffer with
+ * the library's own decoder for the descriptor's identifier (compiled into
+ * libvorn_host.so, run apart from the registered pair, whichever pair is
+ * registered for it: it logs nothing and takes its memory from malloc, never
+ * from the OS layer), and it counts the allocations that the host OS layer
+ * (libzvd_host.so, looked up by name in each VORN_SendMsg or VORN_SendToMsg
+ * call made with a subscriber set) refused on the calling thread while the
+ * registered decoder ran, in VornHost_Delivery.refusedAllocs.
+ * accepted is 1 when the buffer passes every acceptance rule of the library's
+ * decoder for its identifier and refusedAllocs is 0, else 0: 0 also for an
+ * identifier that the library does not define, and when the host's own check
+ * could not get memory. The host sees the allocations of libzvd_host.so only.
+ * When the record memory comes from elsewhere (a program's own ZVD_OsalMem
+ * functions, or malloc when the library finds no OS layer or its use flag is
+ * not 1), a failed allocation there is not seen: refusedAllocs stays 0, and
+ * accepted = 1 then promises only that the bytes pass every rule, not that the
+ * registered decoder filled the record. In every case a refused record may keep
+ * a non-zero count with a NULL array: read list elements only through a
+ * non-null array.
  *
  * Thread-safe: the tables are guarded by a mutex that is never held while a
  * decoder, release function, subscriber or clean function runs. */
@@ -51,16 +64,17 @@ SSH_MSG_DEF_BEGIN_DECLS
 
 /* One delivered message. Valid during the subscriber call only. */
 typedef struct VornHost_Delivery {
-    uint32_t msgId;        /* identifier of the descriptor */
-    uint32_t handle;       /* first argument of the VORN_ call */
-    uint64_t target;       /* target of VORN_SendToMsg; 0 for VORN_SendMsg */
-    uint32_t index;        /* position of the descriptor in its call */
-    uint32_t count;        /* descriptors in the call */
-    const uint8_t *buffer; /* the encoding as sent */
-    uint32_t length;       /* its length */
-    const void *record;    /* the decoded record; released after the subscriber returns */
-    uint32_t recordSize;   /* what the decoder returned */
-    uint32_t accepted;     /* 1 when the library's decoder accepted the buffer, else 0 */
+    uint32_t msgId;         /* identifier of the descriptor */
+    uint32_t handle;        /* first argument of the VORN_ call */
+    uint64_t target;        /* target of VORN_SendToMsg; 0 for VORN_SendMsg */
+    uint32_t index;         /* position of the descriptor in its call */
+    uint32_t count;         /* descriptors in the call */
+    const uint8_t *buffer;  /* the encoding as sent */
+    uint32_t length;        /* its length */
+    const void *record;     /* the decoded record; released after the subscriber returns */
+    uint32_t recordSize;    /* what the decoder returned */
+    uint32_t accepted;      /* 1 when the buffer passes every rule and refusedAllocs is 0, else 0 (see Verdict) */
+    uint32_t refusedAllocs; /* allocations libzvd_host refused on this thread while the registered decoder ran */
 } VornHost_Delivery;
 
 typedef void (*VornHost_SubscriberFn)(const VornHost_Delivery *delivery, void *user);

@@ -12,7 +12,8 @@
  * Memory: every block comes from malloc with a 16-byte header holding its size,
  * so the counters below know the live bytes. ZVD_OsalMemUseFlagGet returns 1
  * (record memory from ZVD_OsalMemCacheAlloc) unless ZvdHost_SetUseFlag chose
- * otherwise before the library's first decode. Thread-safe. */
+ * otherwise before the library's first decode. ZvdHost_FailAllocation makes an
+ * allocation fail on purpose, to see how a program copes. Thread-safe. */
 #ifndef SSH_MSG_DEF_ZVD_HOST_H
 #define SSH_MSG_DEF_ZVD_HOST_H
 
@@ -21,11 +22,11 @@
 SSH_MSG_DEF_BEGIN_DECLS
 
 typedef struct ZvdHost_Counters {
-    uint64_t memAllocs;   /* ZVD_OsalMemAlloc calls that returned a block (send buffers) */
-    uint64_t cacheAllocs; /* ZVD_OsalMemCacheAlloc calls that returned a block (record memory) */
-    uint64_t frees;       /* ZVD_OsalMemFree calls with a block */
-    uint64_t failedAllocs;
-    uint64_t liveBlocks; /* allocated and not yet freed */
+    uint64_t memAllocs;    /* ZVD_OsalMemAlloc calls that returned a block (send buffers) */
+    uint64_t cacheAllocs;  /* ZVD_OsalMemCacheAlloc calls that returned a block (record memory) */
+    uint64_t frees;        /* ZVD_OsalMemFree calls with a block */
+    uint64_t failedAllocs; /* allocations that returned NULL */
+    uint64_t liveBlocks;   /* allocated and not yet freed */
     uint64_t liveBytes;
     uint64_t peakBytes;
     uint64_t logLines;
@@ -50,6 +51,14 @@ void ZvdHost_ResetCounters(void);
 void ZvdHost_SetLogSink(ZvdHost_LogSinkFn fn, void *user);
 /* What ZVD_OsalMemUseFlagGet returns from now on (1 by default). */
 void ZvdHost_SetUseFlag(uint32_t value);
+/* Makes the nth allocation from now return NULL (1: the next one), counting
+ * ZVD_OsalMemAlloc and ZVD_OsalMemCacheAlloc calls of every thread together;
+ * the allocations before and after it are served. 0 cancels a failure not yet
+ * reached. The refused allocation counts in failedAllocs. */
+void ZvdHost_FailAllocation(uint64_t nth);
+/* Allocations that returned NULL on the calling thread since it started,
+ * whether ZvdHost_FailAllocation or malloc refused them. */
+uint64_t ZvdHost_ThreadRefusals(void);
 
 SSH_MSG_DEF_END_DECLS
 

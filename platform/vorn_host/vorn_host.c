@@ -1,8 +1,10 @@
 /* The host messaging framework: a registry of decode/release pairs and clean
  * functions, and synchronous in-process delivery of sent descriptors, each
- * judged by the library's own decoder (judge.cc) for its subscriber. */
+ * judged for its subscriber by the library's own decoder (judge.cc) and by the
+ * allocations the host OS layer refused while the registered decoder ran. */
 #include "ssh_msg_def/vorn_host.h"
 
+#include <dlfcn.h>
 #include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -70,6 +72,13 @@ static int lookup(uint32_t msgId, Pair *out) {
     return p != NULL;
 }
 
+/* The host OS layer's count of the calling thread's refused allocations, when
+ * libzvd_host is in the process: looked up by name, since a program may run the
+ * framework without it. */
+typedef uint64_t (*RefusalsFn)(void);
+
+static uint64_t refusals(RefusalsFn fn) { return fn != NULL ? fn() : 0; }
+
 /* Every identifier is checked before anything is delivered, so an unknown one
  * leaves the whole call undelivered. */
 static uint32_t deliver(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_t count, uint64_t target) {
@@ -83,20 +92,24 @@ static uint32_t deliver(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_
     const VornHost_SubscriberFn subscriber = g_subscriber;
     void *const user = g_user;
     pthread_mutex_unlock(&g_lock);
+    const RefusalsFn refusalsFn = subscriber != NULL ? (RefusalsFn)dlsym(RTLD_DEFAULT, "ZvdHost_ThreadRefusals") : NULL;
     for (uint32_t i = 0; i < count; ++i) {
         if (!lookup(descs[i].msgId, &pair)) return VORN_HOST_UNKNOWN_ID; /* only after a concurrent reset */
         _Alignas(16) unsigned char record[VORN_HOST_RECORD_MAX];
         memset(record, 0, sizeof record);
+        const uint64_t refusedBefore = refusals(refusalsFn);
         const uint32_t size = pair.unpack(descs[i].buffer, descs[i].length, record);
+        const uint32_t refused = (uint32_t)(refusals(refusalsFn) - refusedBefore);
         if (size > sizeof record) {
             fprintf(stderr, "vorn_host: decoder of 0x%08X reported a %u-byte record (room for %u)\n",
                     (unsigned)descs[i].msgId, (unsigned)size, (unsigned)sizeof record);
             abort();
         }
         if (subscriber != NULL) {
-            const uint32_t accepted = vorn_host_judge(descs[i].msgId, descs[i].buffer, descs[i].length) == 1;
-            const VornHost_Delivery d = {descs[i].msgId,  handle,          target, i,    count,
-                                         descs[i].buffer, descs[i].length, record, size, accepted};
+            const uint32_t accepted =
+                vorn_host_judge(descs[i].msgId, descs[i].buffer, descs[i].length) == 1 && refused == 0;
+            const VornHost_Delivery d = {descs[i].msgId,  handle, target, i,        count,  descs[i].buffer,
+                                         descs[i].length, record, size,   accepted, refused};
             subscriber(&d, user);
         }
         if (pair.release != NULL) pair.release(record);

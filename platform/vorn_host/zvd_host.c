@@ -1,5 +1,5 @@
 /* The host OS abstraction layer: log lines to stderr (or a sink) and malloc
- * with a size header, counted. */
+ * with a size header, counted, with allocations refused on request. */
 #include "ssh_msg_def/zvd_host.h"
 
 #include <pthread.h>
@@ -15,6 +15,8 @@ static ZvdHost_Counters g_counters;
 static ZvdHost_LogSinkFn g_sink;
 static void *g_sinkUser;
 static uint32_t g_useFlag = 1;
+static uint64_t g_failIn; /* allocations until the one to refuse, that one included; 0: none */
+static _Thread_local uint64_t t_refusals;
 
 uint32_t ZVD_OsalLogWrite(const SshMsgDef_ModuleDesc *module, uint32_t level, uint32_t code, const char *file,
                           uint32_t line, const char *tag, const char *format, ...) {
@@ -43,10 +45,14 @@ uint32_t ZVD_OsalLogWrite(const SshMsgDef_ModuleDesc *module, uint32_t level, ui
 }
 
 static void *allocate(uint32_t size, uint64_t *counter) {
-    unsigned char *block = malloc((size_t)size + HEADER);
+    pthread_mutex_lock(&g_lock);
+    const int refuse = g_failIn != 0 && --g_failIn == 0;
+    pthread_mutex_unlock(&g_lock);
+    unsigned char *block = refuse ? NULL : malloc((size_t)size + HEADER);
     pthread_mutex_lock(&g_lock);
     if (block == NULL) {
         g_counters.failedAllocs++;
+        t_refusals++;
     } else {
         memcpy(block, &size, sizeof size);
         (*counter)++;
@@ -117,3 +123,11 @@ void ZvdHost_SetUseFlag(uint32_t value) {
     g_useFlag = value;
     pthread_mutex_unlock(&g_lock);
 }
+
+void ZvdHost_FailAllocation(uint64_t nth) {
+    pthread_mutex_lock(&g_lock);
+    g_failIn = nth;
+    pthread_mutex_unlock(&g_lock);
+}
+
+uint64_t ZvdHost_ThreadRefusals(void) { return t_refusals; }
