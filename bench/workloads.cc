@@ -9,10 +9,8 @@
 
 #include <algorithm>
 
-#include "messages.h"
+#include "internal.h"
 #include "realistic.h"
-#include "schemas.h"
-#include "visit.h"
 
 namespace smd_bench {
 namespace {

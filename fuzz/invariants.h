@@ -26,12 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "decode.h"
-#include "encode.h"
+#include "internal.h"
 #include "record_text.h"
 #include "recorder.h"
-#include "schemas.h"
-#include "visit.h"
 
 namespace smd_fuzz {
 

@@ -6,7 +6,7 @@ namespace smd_fuzz {
 
 template <const smd::Schema *S>
 bool Observe(const uint8_t *buf, uint32_t len, void *record, Refusals &seen) {
-    return smd::Inspect<S>(buf, len, record, seen);
+    return smd::Decode<S>(*S->recv, buf, len, record, &seen);
 }
 
 #define SMD_OBSERVE(Ns, Msg, ...) template bool Observe<&smd::k##Msg>(const uint8_t *, uint32_t, void *, Refusals &);

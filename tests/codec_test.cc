@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "encode.h"
+#include "internal.h"
 #include "support.h"
 
 namespace {

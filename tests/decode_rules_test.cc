@@ -5,7 +5,7 @@
 // read so far" are told apart.
 #include <string.h>
 
-#include "decode.h"
+#include "internal.h"
 #include "support.h"
 
 namespace {

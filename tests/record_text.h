@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "visit.h"
+#include "internal.h"
 
 inline void AppendString(std::string &out, const char *s) {
     if (s == nullptr) {

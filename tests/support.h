@@ -11,11 +11,10 @@
 #include <tuple>
 #include <vector>
 
-#include "context.h"
+#include "internal.h"
 #include "realistic.h"
 #include "record_text.h"
 #include "recorder.h"
-#include "schemas.h"
 #include "ssh_msg_def/ssh_msg_def.h"
 #include "vectors.h"
 

@@ -1,8 +1,8 @@
 // The host framework's verdict on a delivered buffer: the library's decoder for
-// its identifier, run through observe.h with an observer that notes nothing.
+// its identifier, observed (internal.h) by an observer that notes nothing.
 #include "judge.h"
 
-#include "observe.h"
+#include "internal.h"
 
 namespace {
 
@@ -15,5 +15,5 @@ struct Unobserved {
 
 int vorn_host_judge(uint32_t msgId, const uint8_t *buf, uint32_t len) {
     Unobserved observer;
-    return ssh_msg_def::observe::InspectId(msgId, buf, len, observer);
+    return ssh_msg_def::internal::ObserveId(msgId, buf, len, observer);
 }

@@ -210,7 +210,7 @@ template <const Schema *S>
 }
 
 template <const Schema *S>
-void ReleaseRecord(void *record);
+void ReleaseRecord(Context &ctx, void *record);
 template <const Schema *S, class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeTable(const F &parent, uint32_t table, void *record);
 template <const Schema *S, class F>
@@ -347,7 +347,7 @@ inline bool DecodeTable(const F &parent, uint32_t table, void *record) {
     if (DecodeFields<S>(f, t, record)) [[likely]] {
         return true;
     }
-    if constexpr (S->nested == NestedForm::kGuarded && OwnsMemory(*S)) ReleaseRecord<S>(record);
+    if constexpr (S->nested == NestedForm::kGuarded && OwnsMemory(*S)) ReleaseRecord<S>(*f.ctx, record);
     return false;
 }
 
@@ -378,18 +378,18 @@ template <const Schema *S, class F>
     }
     if constexpr (OwnsMemory(*S)) {
         if (!ok) [[unlikely]]
-            ReleaseRecord<S>(record);
+            ReleaseRecord<S>(*f.ctx, record);
     }
     return ok;
 }
 
-// The root decoder: true with a filled record, false with a record that owns
-// nothing (untouched, zeroed, or released with the scalars read so far). With
-// an observer, it is told every item read and the rule that refused the buffer,
-// if one did.
+// The root decoder on the module context ctx: true with a filled record, false
+// with a record that owns nothing (untouched, zeroed, or released with the
+// scalars read so far). With an observer, it is told every item read and the
+// rule that refused the buffer, if one did.
 template <const Schema *S, class Observer = void>
-[[nodiscard]] bool Decode(const uint8_t *buf, uint32_t len, void *record, Observer *observer = nullptr) {
-    Context &ctx = *S->recv;
+[[nodiscard]] bool Decode(Context &ctx, const uint8_t *buf, uint32_t len, void *record,
+                          Observer *observer = nullptr) {
     if (!ParamsValid(buf, len, record)) [[unlikely]] {
         LogUnpackParams(ctx, S->tags.unpack, buf, len, record);
         if constexpr (!std::is_void_v<Observer>) observer->Refuse(Rule::kParams, 0, len);
@@ -401,15 +401,10 @@ template <const Schema *S, class Observer = void>
     return DecodeRoot<S>(Frame<false, Observer>{buf, len, &ctx, S->tags.unpack, kMallocFormat, observer}, record);
 }
 
-// The library's decoder, and the same decoder telling an observer (for
-// inspection tools).
+// The library's decoder, on its receive module's context.
 template <const Schema *S>
 [[nodiscard]] bool Unpack(const uint8_t *buf, uint32_t len, void *record) {
-    return Decode<S>(buf, len, record);
-}
-template <const Schema *S, class Observer>
-bool Inspect(const uint8_t *buf, uint32_t len, void *record, Observer &observer) {
-    return Decode<S>(buf, len, record, &observer);
+    return Decode<S>(*S->recv, buf, len, record);
 }
 
 // The release routine: gives back every string and array the record owns, in
@@ -418,8 +413,7 @@ bool Inspect(const uint8_t *buf, uint32_t len, void *record, Observer &observer)
 // `_free__unpacked`, with the routines of the nested records inlined into it;
 // ReleaseRecord below is the same routine out of line, for failure paths.
 template <const Schema *S>
-[[SSH_MSG_DEF_INLINE]] inline void ReleaseInline(void *record) {
-    Context &ctx = *S->recv;
+[[SSH_MSG_DEF_INLINE]] inline void ReleaseInline(Context &ctx, void *record) {
     resolve_cache_hooks(ctx);
     ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr Field f = S->fields[decltype(slot)::value];
@@ -434,14 +428,14 @@ template <const Schema *S>
                 a = nullptr;
             }
         } else if constexpr (f.kind == Kind::kTable && OwnsMemory(*f.nested)) {
-            ReleaseInline<f.nested>(&Member<char>(record, f.offset));
+            ReleaseInline<f.nested>(ctx, &Member<char>(record, f.offset));
         }
     });
 }
 
 template <const Schema *S>
-void ReleaseRecord(void *record) {
-    ReleaseInline<S>(record);
+void ReleaseRecord(Context &ctx, void *record) {
+    ReleaseInline<S>(ctx, record);
 }
 
 // `_free__unpacked`: ignores null; a message whose records own nothing does
@@ -449,7 +443,7 @@ void ReleaseRecord(void *record) {
 template <const Schema *S>
 void FreeUnpacked(void *record) {
     if constexpr (OwnsMemory(*S)) {
-        if (record != nullptr) ReleaseInline<S>(record);
+        if (record != nullptr) ReleaseInline<S>(*S->recv, record);
     }
 }
 

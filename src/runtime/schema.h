@@ -143,7 +143,7 @@ constexpr bool WellFormed(const Schema &s) {
 }
 
 // The schema of each record type that has one, set where the message lists are
-// expanded (schemas.h).
+// expanded (sshc/schemas.h, sshs/schemas.h).
 template <class Rec>
 inline constexpr const Schema *kSchemaOf = nullptr;
 

@@ -12,7 +12,7 @@
 
 #include <type_traits>
 
-#include "encode.h"
+#include "../runtime/encode.h"
 #include "ssh_msg_def/msg_common.h"
 
 namespace ssh_msg_def::internal {

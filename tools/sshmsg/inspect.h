@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "decode.h"
+#include "internal.h"
 
 namespace sshmsg {
 

@@ -6,7 +6,7 @@
 //
 // Every library call (pack, unpack, release, send, registration) goes to the
 // installed libssh_msg_def.so; only the annotated layout and the verdict with
-// its reason come from the library's decoder run with an observer (observe.h),
+// its reason come from the library's decoder run with an observer (internal.h),
 // which logs nothing and keeps out of the OS layer's counters.
 //
 // Exit status: 0 success; 1 the library refused (a rejected buffer, a refused

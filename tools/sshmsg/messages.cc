@@ -4,15 +4,11 @@
 
 #include <charconv>
 
-#include "encode.h"
-#include "observe.h"
-#include "schemas.h"
+#include "internal.h"
 #include "ssh_msg_def/ssh_msg_def.h"
 
 namespace sshmsg {
 namespace {
-
-namespace observe = ssh_msg_def::observe;
 
 template <const smd::Schema *S>
 constexpr auto ImageWriter() -> void (*)(const void *, uint8_t *) {
@@ -31,7 +27,7 @@ constexpr uint32_t ImageSize() {
 
 #define SSHMSG_MESSAGE(Ns, Msg, ...)                                                         \
     Message{&smd::k##Msg,                                                                    \
-            &observe::Inspect<&smd::k##Msg, Collector>,                                      \
+            &smd::Observe<&smd::k##Msg, Collector>,                                          \
             [](const uint8_t *b, uint32_t l, void *r) {                                      \
                 return Ns##_##Msg##__unpack(b, l, static_cast<Ns##_##Msg *>(r));             \
             },                                                                               \

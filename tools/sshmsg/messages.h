@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "inspect.h"
-#include "schema.h"
+#include "internal.h"
 
 namespace sshmsg {
 
@@ -18,7 +18,7 @@ namespace smd = ssh_msg_def::internal;
 
 struct Message {
     const smd::Schema *schema;
-    // The library's decoder telling a Collector what it reads (observe.h): true
+    // The library's decoder telling a Collector what it reads (internal.h): true
     // when it accepts the buffer. Silent: no log line, no OS-layer memory.
     bool (*inspect)(const uint8_t *buf, uint32_t len, Collector &collector);
     // The exported operations of libssh_msg_def.so, behind record-agnostic

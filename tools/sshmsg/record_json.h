@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "schema.h"
+#include "internal.h"
 
 namespace sshmsg {
 

@@ -1,16 +1,16 @@
 // A record's members one at a time, for code that meets a schema at run time:
 // the tests, the fuzz checks and the tool. (The library's engines walk their
 // schemas at compile time; the library does not include this file.)
-#ifndef SSH_MSG_DEF_RUNTIME_VISIT_H
-#define SSH_MSG_DEF_RUNTIME_VISIT_H
+#ifndef SSH_MSG_DEF_INTERNAL_VISIT_H
+#define SSH_MSG_DEF_INTERNAL_VISIT_H
 
 #include <stddef.h>
 #include <stdint.h>
 
 #include <type_traits>
 
-#include "schema.h"
-#include "walk.h"
+#include "../src/runtime/schema.h"
+#include "../src/runtime/walk.h"
 
 namespace ssh_msg_def::internal {
 
