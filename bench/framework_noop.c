@@ -13,7 +13,7 @@ uint32_t VORN_SendToMsg(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_
     return 0;
 }
 
-uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_FreeFn release) {
+uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_ReleaseFn release) {
     (void)msgId, (void)unpack, (void)release;
     return 0;
 }

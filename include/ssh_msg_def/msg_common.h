@@ -40,7 +40,7 @@ typedef struct SshMsgDef_MsgDesc {
  * record pointer. */
 typedef uint32_t (*SshMsgDef_UnpackFn)(const uint8_t *buffer, uint32_t len, void *record);
 /* Release entry as the framework calls it: frees what the record owns. */
-typedef void (*SshMsgDef_FreeFn)(void *record);
+typedef void (*SshMsgDef_ReleaseFn)(void *record);
 /* Send-side resource release entry registered by each send module. */
 typedef void (*SshMsgDef_ResourceCleanFn)(void);
 

@@ -25,7 +25,7 @@ uint32_t VORN_SendMsg(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_t 
 /* The same towards `target` (never 0). */
 uint32_t VORN_SendToMsg(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_t count, uint64_t target);
 /* Registers the decode/release pair of an identifier; 0 means success. */
-uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_FreeFn release);
+uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_ReleaseFn release);
 /* Registers a send module's resource release function. */
 uint32_t VORN_RegIDLResorceCleanFuncHook(SshMsgDef_ResourceCleanFn clean);
 

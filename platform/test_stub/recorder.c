@@ -202,7 +202,7 @@ uint32_t VORN_SendToMsg(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_
     return record_send(handle, descs, count, target, 1);
 }
 
-uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_FreeFn release) {
+uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_ReleaseFn release) {
     pthread_mutex_lock(&g_lock);
     RecEvent *e = push(REC_REG);
     e->a = msgId;

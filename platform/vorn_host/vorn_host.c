@@ -15,7 +15,7 @@
 typedef struct Pair {
     uint32_t msgId;
     SshMsgDef_UnpackFn unpack;
-    SshMsgDef_FreeFn release;
+    SshMsgDef_ReleaseFn release;
 } Pair;
 
 static pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
@@ -34,7 +34,7 @@ static Pair *find(uint32_t msgId) {
     return NULL;
 }
 
-uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_FreeFn release) {
+uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_ReleaseFn release) {
     if (unpack == NULL) return VORN_HOST_INVALID;
     uint32_t result = VORN_HOST_OK;
     pthread_mutex_lock(&g_lock);

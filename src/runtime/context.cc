@@ -29,11 +29,11 @@ Fn Lookup(const char *name) {
 
 }  // namespace
 
-#define SSH_MSG_DEF_CONTEXT(kModule)                                                                             \
-    {                                                                                                            \
-        {"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId}, PTHREAD_MUTEX_INITIALIZER, nullptr, nullptr, nullptr, 0,   \
-            PTHREAD_MUTEX_INITIALIZER, 0, default_alloc<kModule>, default_free<kModule>, default_alloc<kModule>, \
-            default_free<kModule>, 0                                                                             \
+#define SSH_MSG_DEF_CONTEXT(kModule)                                                                                 \
+    {                                                                                                                \
+        {"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId}, PTHREAD_MUTEX_INITIALIZER, nullptr, nullptr, nullptr, false,   \
+            PTHREAD_MUTEX_INITIALIZER, false, default_alloc<kModule>, default_free<kModule>, default_alloc<kModule>, \
+            default_free<kModule>, 0                                                                                 \
     }
 
 constinit Context gClientRecv = SSH_MSG_DEF_CONTEXT(0);
@@ -51,9 +51,20 @@ __attribute__((constructor)) static void InitClientSendByteOrder() { gClientSend
 __attribute__((constructor)) static void InitServerRecvByteOrder() { gServerRecv.byteOrder = HostByteOrderFlag(); }
 __attribute__((constructor)) static void InitServerSendByteOrder() { gServerSend.byteOrder = HostByteOrderFlag(); }
 
+// Under `lock`, unless another thread has finished first: `bind` stores the
+// hooks, then `resolved` is published.
+template <class Bind>
+void BindOnce(pthread_mutex_t &lock, std::atomic<bool> &resolved, Bind bind) {
+    pthread_mutex_lock(&lock);
+    if (!resolved.load(std::memory_order_relaxed)) {
+        bind();
+        resolved.store(true, std::memory_order_release);
+    }
+    pthread_mutex_unlock(&lock);
+}
+
 void BindPlatformHooks(Context &ctx) {
-    pthread_mutex_lock(&ctx.hookLock);
-    if (ctx.hooksResolved.load(std::memory_order_relaxed) == 0) {
+    BindOnce(ctx.hookLock, ctx.hooksResolved, [&] {
         if (ctx.logWrite == nullptr) ctx.logWrite = Lookup<SshMsgDef_LogWriteFn>("ZVD_OsalLogWrite");
         ctx.memAlloc = Lookup<SshMsgDef_AllocFn>("ZVD_OsalMemAlloc");
         ctx.memFree = Lookup<SshMsgDef_FreeHookFn>("ZVD_OsalMemFree");
@@ -62,14 +73,11 @@ void BindPlatformHooks(Context &ctx) {
             ctx.memAlloc = ctx.defaultAlloc;
             ctx.memFree = ctx.defaultFree;
         }
-        ctx.hooksResolved.store(1, std::memory_order_release);
-    }
-    pthread_mutex_unlock(&ctx.hookLock);
+    });
 }
 
 void BindCacheHooks(Context &ctx) {
-    pthread_mutex_lock(&ctx.cacheLock);
-    if (ctx.cacheResolved.load(std::memory_order_relaxed) == 0) {
+    BindOnce(ctx.cacheLock, ctx.cacheResolved, [&] {
         auto useFlag = Lookup<uint32_t (*)(uint32_t)>("ZVD_OsalMemUseFlagGet");
         if (useFlag != nullptr && useFlag(kCacheArg) == 1) {
             ctx.cacheAlloc = Lookup<SshMsgDef_AllocFn>("ZVD_OsalMemCacheAlloc");
@@ -79,9 +87,7 @@ void BindCacheHooks(Context &ctx) {
             ctx.cacheAlloc = ctx.defaultAlloc;
             ctx.cacheFree = ctx.defaultFree;
         }
-        ctx.cacheResolved.store(1, std::memory_order_release);
-    }
-    pthread_mutex_unlock(&ctx.cacheLock);
+    });
 }
 
 }  // namespace ssh_msg_def::internal

@@ -22,19 +22,19 @@ inline constexpr uint32_t kCodeNoMemory = 12;
 inline constexpr uint32_t kLogLevel = 2;
 
 struct Context {
-    SshMsgDef_ModuleDesc desc;            // {"ZIRKO", "ZIRKO_VANTOME_SERIAL", 0x6200}
-    pthread_mutex_t hookLock;             // guards the binding of the next three
-    SshMsgDef_LogWriteFn logWrite;        // ZVD_OsalLogWrite, or null: logging off
-    SshMsgDef_AllocFn memAlloc;           // send buffers
-    SshMsgDef_FreeHookFn memFree;         // pairs with memAlloc
-    std::atomic<uint32_t> hooksResolved;  // 1 once the three above are bound
-    pthread_mutex_t cacheLock;            // guards the binding of the cache pair
-    std::atomic<uint32_t> cacheResolved;  // 1 once the cache pair is bound
-    SshMsgDef_AllocFn cacheAlloc;         // record memory (strings, arrays)
-    SshMsgDef_FreeHookFn cacheFree;       // pairs with cacheAlloc
-    SshMsgDef_AllocFn defaultAlloc;       // this module's malloc wrapper
-    SshMsgDef_FreeHookFn defaultFree;     // this module's free wrapper
-    uint32_t byteOrder;                   // 1: buffer integers are byte-reversed (big-endian host)
+    SshMsgDef_ModuleDesc desc;         // {"ZIRKO", "ZIRKO_VANTOME_SERIAL", 0x6200}
+    pthread_mutex_t hookLock;          // guards the binding of the next three
+    SshMsgDef_LogWriteFn logWrite;     // ZVD_OsalLogWrite, or null: logging off
+    SshMsgDef_AllocFn memAlloc;        // send buffers
+    SshMsgDef_FreeHookFn memFree;      // pairs with memAlloc
+    std::atomic<bool> hooksResolved;   // set once the three above are bound
+    pthread_mutex_t cacheLock;         // guards the binding of the cache pair
+    std::atomic<bool> cacheResolved;   // set once the cache pair is bound
+    SshMsgDef_AllocFn cacheAlloc;      // record memory (strings, arrays)
+    SshMsgDef_FreeHookFn cacheFree;    // pairs with cacheAlloc
+    SshMsgDef_AllocFn defaultAlloc;    // this module's malloc wrapper
+    SshMsgDef_FreeHookFn defaultFree;  // this module's free wrapper
+    uint32_t byteOrder;                // 1: buffer integers are byte-reversed (big-endian host)
 };
 
 extern Context gClientRecv;
@@ -51,7 +51,7 @@ extern Context gServerSend;
 // ZVD_OsalMemFree; the memory pair falls back to malloc/free as a pair).
 // Lock-free after the first call: one acquire load, inline.
 inline void resolve_platform_hooks(Context &ctx) {
-    if (ctx.hooksResolved.load(std::memory_order_acquire) == 0) [[unlikely]]
+    if (!ctx.hooksResolved.load(std::memory_order_acquire)) [[unlikely]]
         BindPlatformHooks(ctx);
 }
 
@@ -59,7 +59,7 @@ inline void resolve_platform_hooks(Context &ctx) {
 // ZVD_OsalMemUseFlagGet(12) returns exactly 1 and both functions exist, else
 // malloc/free. Lock-free after the first call: one acquire load, inline.
 inline void resolve_cache_hooks(Context &ctx) {
-    if (ctx.cacheResolved.load(std::memory_order_acquire) == 0) [[unlikely]]
+    if (!ctx.cacheResolved.load(std::memory_order_acquire)) [[unlikely]]
         BindCacheHooks(ctx);
 }
 

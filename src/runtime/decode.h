@@ -117,7 +117,7 @@ struct TableView {
 // The forward offset at P: P + 4 <= len and a target that does not wrap.
 template <class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool FollowOffset(const F &f, uint32_t pos, uint32_t *target) {
-    if (!Fits(pos, kWord, f.len)) return Refuse<Rule::kPastEnd>(f, pos, kWord);
+    if (!InBounds(pos, kWord, f.len)) return Refuse<Rule::kPastEnd>(f, pos, kWord);
     const uint32_t offset = Load32(f.buf + pos, f.swap);
     if (!AddNoWrap(pos, offset, target)) return Refuse<Rule::kWraps>(f, pos, offset);
     Note(f, Item::kOffset, pos, *target);
@@ -152,7 +152,7 @@ template <class F>
 // The word at `pos` lies inside the buffer.
 template <class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool CheckWord(const F &f, uint32_t pos) {
-    return Fits(pos, kWord, f.len) || Refuse<Rule::kPastEnd>(f, pos, kWord);
+    return InBounds(pos, kWord, f.len) || Refuse<Rule::kPastEnd>(f, pos, kWord);
 }
 
 // The header word that the forward offset at field position P reaches (a
@@ -311,7 +311,7 @@ template <const Schema *S, class F>
         // takes the field-by-field walk below, which decides the same way.
         constexpr auto &dense = kDenseSlots<S, F::swap>;
         if (HasSlot(t, kSlots - 1) && memcmp(slots, dense.data(), sizeof dense) == 0 &&
-            Fits(t.table + DenseFieldAt(0), 4 * kSlots, f.len)) [[likely]] {
+            InBounds(t.table + DenseFieldAt(0), 4 * kSlots, f.len)) [[likely]] {
             const uint8_t *fields = f.buf + t.table + DenseFieldAt(0);
             if constexpr (!F::swap && ScalarsPacked(*S)) {
                 memcpy(&Member<uint32_t>(record, S->fields[0].offset), fields, 4 * kSlots);
@@ -388,8 +388,7 @@ template <const Schema *S, class F>
 // scalars read so far). With an observer, it is told every item read and the
 // rule that refused the buffer, if one did.
 template <const Schema *S, class Observer = void>
-[[nodiscard]] bool Decode(Context &ctx, const uint8_t *buf, uint32_t len, void *record,
-                          Observer *observer = nullptr) {
+[[nodiscard]] bool Decode(Context &ctx, const uint8_t *buf, uint32_t len, void *record, Observer *observer = nullptr) {
     if (!ParamsValid(buf, len, record)) [[unlikely]] {
         LogUnpackParams(ctx, S->tags.unpack, buf, len, record);
         if constexpr (!std::is_void_v<Observer>) observer->Refuse(Rule::kParams, 0, len);

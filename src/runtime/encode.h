@@ -32,7 +32,7 @@ namespace ssh_msg_def::internal {
 // The write cursor of one root writer and the nested writers it calls. The
 // byte order is a compile-time constant.
 template <bool kSwap>
-struct WriterAs {
+struct Cursor {
     uint8_t *next;  // next byte to write
     static constexpr bool swap = kSwap;
 };
@@ -183,7 +183,7 @@ template <const Schema *S>
 // measured once: the elements of its lists are read only when their largest
 // size would not fit.
 template <const Schema *S>
-[[SSH_MSG_DEF_INLINE]] inline bool FitsIn(const void *record, uint32_t room, uint32_t *lengths) {
+[[SSH_MSG_DEF_INLINE]] inline bool EncodingFits(const void *record, uint32_t room, uint32_t *lengths) {
     const uint64_t size = kWord + TableSize<S, Sizing::kApart>(record, lengths);
     if constexpr (HasVector(*S)) {
         if (size + ElementTables<S, Sizing::kBound>(record) > room) {
@@ -315,7 +315,7 @@ template <const Schema *E, class W>
 // The root writer once its arguments passed, for the flag's value.
 template <const Schema *S, bool kSwap>
 [[SSH_MSG_DEF_INLINE]] inline uint32_t WriteRootInline(uint8_t *buf, const void *record, const uint32_t *lengths) {
-    WriterAs<kSwap> w{buf + kWord};
+    Cursor<kSwap> w{buf + kWord};
     Store32(buf, static_cast<uint32_t>(WriteTable<S>(w, record, lengths) - buf), kSwap);
     return static_cast<uint32_t>(w.next - buf);
 }
@@ -359,7 +359,7 @@ template <const Schema *S>
 uint32_t Pack(const void *record, uint8_t *buf, uint32_t *length) {
     if (record == nullptr || length == nullptr) return SSH_MSG_DEF_ERROR;
     StringLengths<S> lengths;
-    if (!FitsIn<S>(record, *length, lengths.data())) return SSH_MSG_DEF_ERROR;
+    if (!EncodingFits<S>(record, *length, lengths.data())) return SSH_MSG_DEF_ERROR;
     const uint32_t written = WriteMeasured<S>(buf, *length, record, lengths.data());
     if (written == 0) return SSH_MSG_DEF_ERROR;
     *length = written;

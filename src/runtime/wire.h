@@ -57,7 +57,7 @@ inline void Store16(uint8_t *p, uint16_t v, bool swap) {
 }
 
 // pos + n <= len, written so that it cannot overflow.
-[[nodiscard]] inline bool Fits(uint32_t pos, uint32_t n, uint32_t len) { return n <= len && pos <= len - n; }
+[[nodiscard]] inline bool InBounds(uint32_t pos, uint32_t n, uint32_t len) { return n <= len && pos <= len - n; }
 
 }  // namespace ssh_msg_def::internal
 

@@ -12,7 +12,7 @@ namespace ssh_msg_def::internal {
 struct Registration {
     uint32_t msgId;
     SshMsgDef_UnpackFn unpack;
-    SshMsgDef_FreeFn release;
+    SshMsgDef_ReleaseFn release;
 };
 
 // Offers each pair to VORN_RegIDLFuncHook in order; stops at and returns the
@@ -25,7 +25,7 @@ uint32_t RegisterDecoders(const Registration *pairs, size_t count);
 // `_free__unpacked`, in the shapes the framework calls them with.
 #define SSH_MSG_DEF_REGISTRATION(Ns, Msg, id, ...)                                                           \
     ::ssh_msg_def::internal::Registration{(id), reinterpret_cast<SshMsgDef_UnpackFn>(&Ns##_##Msg##__unpack), \
-                                          reinterpret_cast<SshMsgDef_FreeFn>(&Ns##_##Msg##_free__unpacked)},
+                                          reinterpret_cast<SshMsgDef_ReleaseFn>(&Ns##_##Msg##_free__unpacked)},
 
 // A receive module: the exported receive functions of each message of LIST and
 // `<prefix>_msg_def_recv_init`, which registers them in the list's order.

@@ -101,7 +101,7 @@ uint32_t SendBatch(uint32_t handle, const void *records, uint32_t count, uint64_
             // The record's size against the room left (a full area leaves none);
             // the size is what the writer then writes.
             StringLengths<S> lengths;
-            if (record == nullptr || !FitsIn<S>(record, kBatchArea - used, lengths.data())) {
+            if (record == nullptr || !EncodingFits<S>(record, kBatchArea - used, lengths.data())) {
                 SendFree(*S->send, block, S->tags.sendBatch);
                 return SSH_MSG_DEF_ERROR;
             }
