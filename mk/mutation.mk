@@ -1,4 +1,4 @@
-# Mutation testing of src/runtime/ and src/transport/ against the test suite of
+# Mutation testing of the library sources (src/) against the test suite of
 # the default preset (build/default); scripts/mutation.py has the details.
 #   make mutation                        every mutant, then the score
 #   make mutation MUTATION_FILES=src/runtime/wire.h MUTATION_SAMPLE=10 MUTATION_SEED=2

@@ -7,7 +7,7 @@
 #
 # Usage (normally through `make mutation`, which passes these on):
 #   MUTATION_FILES='src/runtime/wire.h src/transport/*.cc'  files or globs
-#                        (default: every .h and .cc under src/runtime/, src/transport/)
+#                        (default: every .h and .cc of the library, under src/)
 #   MUTATION_SAMPLE=N    a random sample of N mutants, MUTATION_SEED=S picks it (1)
 #   MUTATION_ID='id...'  only these mutants (ids or their prefixes), with the
 #                        output of their build and tests, to re-check one
@@ -64,7 +64,7 @@ EQUIVALENT = ROOT / 'tests' / 'equivalent_mutants.txt'
 TSAN_ONLY = ROOT / 'tests' / 'tsan_mutants.txt'
 PRESET = os.environ.get('MUTATION_PRESET') or 'default'
 BUILD_DIR = ROOT / 'build' / PRESET
-DEFAULT_FILES = 'src/runtime/*.h src/runtime/*.cc src/transport/*.h src/transport/*.cc'
+DEFAULT_FILES = 'src/*/*.h src/*/*.cc'
 BUILD = ['cmake', '--build', '--preset', PRESET]
 # The first stage: programs that build in seconds after a change to src/ and
 # run in under a second. Their tests carry the label core.
