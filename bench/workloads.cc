@@ -20,21 +20,10 @@ namespace smd = ssh_msg_def::internal;
 // Blocks the allocation floor allocates at most: the strings and lists of a record.
 constexpr size_t kMaxBlocks = 32;
 
-// The exported functions themselves, called through record-agnostic pointer
-// types as the framework calls a registered decoder: no wrapper in between.
-#define SMD_BENCH_OPS(Rec)                                                    \
-    Ops {                                                                     \
-        sizeof(Rec), reinterpret_cast<decltype(Ops::unpack)>(&Rec##__unpack), \
-            reinterpret_cast<decltype(Ops::release)>(&Rec##_free__unpacked),  \
-            reinterpret_cast<decltype(Ops::pack)>(&Rec##__pack),              \
-            reinterpret_cast<decltype(Ops::sendsingle)>(&Rec##__sendsingle),  \
-            reinterpret_cast<decltype(Ops::sendbatch)>(&Rec##__sendbatch)     \
-    }
-
 // A message as its workloads need it.
 struct Message {
     const char *name;  // as in the message list
-    Ops ops;
+    const smd::Operations *ops;
     const smd::Schema *schema;
     const void *sample;  // the realistic record
 };
@@ -48,13 +37,12 @@ constexpr const void *Sample(const Rec *record) {
 }
 
 #define SMD_BENCH_MESSAGE(Ns, Msg, ...) \
-    Message{#Msg, SMD_BENCH_OPS(Ns##_##Msg), &smd::k##Msg, Sample<Ns##_##Msg>(&smd_realistic::k##Msg)},
+    Message{#Msg, &smd::kOperationsOf<&smd::k##Msg>, &smd::k##Msg, Sample<Ns##_##Msg>(&smd_realistic::k##Msg)},
 
 // Every message, in the order of the message lists.
 const Message kMessages[] = {SSH_MSG_DEF_MESSAGES(SMD_BENCH_MESSAGE)};
 
 #undef SMD_BENCH_MESSAGE
-#undef SMD_BENCH_OPS
 
 // Keeps the compiler from dropping a store or an allocation whose result is unused.
 inline void Escape(const void *p) { asm volatile("" : : "g"(p) : "memory"); }
@@ -91,9 +79,9 @@ std::unique_ptr<Workload> Finish(std::unique_ptr<Workload> w, const smd::Schema 
     x.ops->release(x.decoded);
     // A fixed image is sent whole whatever its size; an encoding fills the area.
     x.batchCount = schema.fixedImage ? kBatch : std::min<uint32_t>(kBatch, SSH_MSG_DEF_BATCH_AREA / size);
-    x.records.resize(static_cast<size_t>(x.batchCount) * x.ops->recordSize);
+    x.records.resize(static_cast<size_t>(x.batchCount) * schema.recordSize);
     for (uint32_t i = 0; i < x.batchCount; ++i) {
-        memcpy(x.records.data() + static_cast<size_t>(i) * x.ops->recordSize, x.record, x.ops->recordSize);
+        memcpy(x.records.data() + static_cast<size_t>(i) * schema.recordSize, x.record, schema.recordSize);
     }
     if (x.ops->sendsingle(1, x.record, 0, 0) != 0) Fail(x, "single send failed");
     // A record too large for the batch area (a scaling point) has no batch.
@@ -115,7 +103,7 @@ struct Changes {
 std::unique_ptr<Workload> Build(std::string name, const Message &m, Changes changes = {}) {
     auto w = std::make_unique<Workload>();
     w->name = std::move(name);
-    w->ops = &m.ops;
+    w->ops = m.ops;
     memcpy(w->record, m.sample, m.schema->recordSize);
     size_t strings = 0;  // strings and lists met so far, the changed ones first
     size_t lists = 0;

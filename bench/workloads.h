@@ -20,17 +20,11 @@
 
 #include "ssh_msg_def/ssh_msg_def.h"
 
-namespace smd_bench {
+namespace ssh_msg_def::internal {
+struct Operations;
+}
 
-// One message's exported functions behind record-agnostic signatures.
-struct Ops {
-    uint32_t recordSize;
-    uint32_t (*unpack)(const uint8_t *, uint32_t, void *);
-    void (*release)(void *);
-    uint32_t (*pack)(const void *, uint8_t *, uint32_t *);
-    uint32_t (*sendsingle)(uint32_t, const void *, uint64_t, uint64_t);
-    uint32_t (*sendbatch)(uint32_t, const void *, uint32_t, uint64_t);
-};
+namespace smd_bench {
 
 inline constexpr uint32_t kBatch = 64;  // records per batch, when they fit SSH_MSG_DEF_BATCH_AREA
 
@@ -42,7 +36,7 @@ struct ListBytes {
 
 struct Workload {
     std::string name;
-    const Ops *ops = nullptr;
+    const ssh_msg_def::internal::Operations *ops = nullptr;  // the message's exported functions
     std::deque<std::string> text;                            // the record's strings; a deque never moves them
     std::vector<std::pair<const char *, uint32_t>> strings;  // every string of the record, nested ones too
     std::vector<ListBytes> lists;  // every list of the record; moving a vector keeps its elements in place

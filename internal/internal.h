@@ -12,6 +12,8 @@
 // - the schemas: k<Msg> for each message, kSchemaOf<record type>, kSchemas in
 //   the order the receive modules register them, ForEachMessage, and
 //   SSH_MSG_DEF_MESSAGES(X), both message lists in one;
+// - the exported functions of each message as one table (kOperationsOf), the
+//   one the tests, the benchmarks and the tool call them through;
 // - the observed decode (Observe, ObserveId): the library's decoder telling an
 //   observer every item it reads and the rule that refuses a buffer, run on a
 //   context of its own that logs nothing and takes record memory from malloc,
@@ -51,6 +53,33 @@ void ForEachMessage(F &&f) {
     [&]<size_t... I>(std::index_sequence<I...>) { (f.template operator()<kSchemas[I]>(), ...); }
     (std::make_index_sequence<std::size(kSchemas)>{});
 }
+
+// The exported functions of a message behind record-agnostic signatures: the
+// functions themselves, called as the framework calls a registered decoder.
+struct Operations {
+    uint32_t (*unpack)(const uint8_t *, uint32_t, void *);
+    void (*release)(void *);
+    uint32_t (*pack)(const void *, uint8_t *, uint32_t *);
+    uint32_t (*sendsingle)(uint32_t, const void *, uint64_t, uint64_t);
+    uint32_t (*sendbatch)(uint32_t, const void *, uint32_t, uint64_t);
+    uint32_t (*sendmsg)(uint32_t, const void *, uint32_t);
+    uint32_t (*sendtomsg)(uint32_t, const void *, uint32_t, uint64_t);
+};
+
+// kOperationsOf<&k<Msg>>: the exported functions of message Msg.
+template <const Schema *S>
+extern const Operations kOperationsOf;
+#define SSH_MSG_DEF_AS(op, fn) reinterpret_cast<decltype(Operations::op)>(&fn)
+#define SSH_MSG_DEF_OPERATIONS(Ns, Msg, ...)                                                                      \
+    template <>                                                                                                   \
+    inline const Operations kOperationsOf<&k##Msg> = {                                                            \
+        SSH_MSG_DEF_AS(unpack, Ns##_##Msg##__unpack),       SSH_MSG_DEF_AS(release, Ns##_##Msg##_free__unpacked), \
+        SSH_MSG_DEF_AS(pack, Ns##_##Msg##__pack),           SSH_MSG_DEF_AS(sendsingle, Ns##_##Msg##__sendsingle), \
+        SSH_MSG_DEF_AS(sendbatch, Ns##_##Msg##__sendbatch), SSH_MSG_DEF_AS(sendmsg, Ns##_##Msg##__sendmsg),       \
+        SSH_MSG_DEF_AS(sendtomsg, Ns##_##Msg##__sendtomsg)};
+SSH_MSG_DEF_MESSAGES(SSH_MSG_DEF_OPERATIONS)
+#undef SSH_MSG_DEF_OPERATIONS
+#undef SSH_MSG_DEF_AS
 
 // The context of the observed decode: bound from the start to malloc and free
 // and to no log writer (internal/silent.cc).

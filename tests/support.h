@@ -26,40 +26,23 @@ inline void PutLe(uint8_t *p, uint32_t v, int width) {
     for (int i = 0; i < width; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-// One message's exported functions behind record-agnostic signatures.
-struct Codec {
+// One message: its exported functions, its name, record size and identifier,
+// and how its record prints.
+struct Codec : smd::Operations {
     const char *name;
     uint32_t size;
     uint32_t id;
     const smd::Schema *schema;
-    uint32_t (*unpack)(const uint8_t *, uint32_t, void *);
-    void (*release)(void *);
-    uint32_t (*pack)(const void *, uint8_t *, uint32_t *);
-    uint32_t (*sendsingle)(uint32_t, const void *, uint64_t, uint64_t);
-    uint32_t (*sendbatch)(uint32_t, const void *, uint32_t, uint64_t);
-    uint32_t (*sendmsg)(uint32_t, const void *, uint32_t);
-    uint32_t (*sendtomsg)(uint32_t, const void *, uint32_t, uint64_t);
     std::string (*describe)(const void *);
 };
 
 // kFileTrans, ...: the codec of each message of the lists.
-// clang-format off
-#define SMD_CODEC(Ns, Msg, ...)                                                                                      \
-    inline const Codec k##Msg{#Ns "_" #Msg, sizeof(Ns##_##Msg), smd::k##Msg.msgId, &smd::k##Msg,                     \
-        [](const uint8_t *b, uint32_t l, void *r) { return Ns##_##Msg##__unpack(b, l, (Ns##_##Msg *)r); },             \
-        [](void *r) { Ns##_##Msg##_free__unpacked((Ns##_##Msg *)r); },                                                 \
-        [](const void *r, uint8_t *b, uint32_t *l) { return Ns##_##Msg##__pack((const Ns##_##Msg *)r, b, l); },        \
-        [](uint32_t h, const void *r, uint64_t x, uint64_t t) {                                                       \
-            return Ns##_##Msg##__sendsingle(h, (const Ns##_##Msg *)r, x, t); },                                       \
-        [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                                       \
-            return Ns##_##Msg##__sendbatch(h, (const Ns##_##Msg *)r, n, t); },                                        \
-        [](uint32_t h, const void *r, uint32_t n) { return Ns##_##Msg##__sendmsg(h, (const Ns##_##Msg *)r, n); },      \
-        [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                                                       \
-            return Ns##_##Msg##__sendtomsg(h, (const Ns##_##Msg *)r, n, t); },                                        \
+#define SMD_CODEC(Ns, Msg, ...)                                                                              \
+    inline const Codec k##Msg{                                                                               \
+        smd::kOperationsOf<&smd::k##Msg>, #Ns "_" #Msg, sizeof(Ns##_##Msg), smd::k##Msg.msgId, &smd::k##Msg, \
         &Describe<&smd::k##Msg>};
 SSH_MSG_DEF_MESSAGES(SMD_CODEC)
 #undef SMD_CODEC
-// clang-format on
 
 inline char *S(const char *s) { return const_cast<char *>(s); }
 
