@@ -117,8 +117,8 @@ inline void ResetContext(smd::Context &ctx) {
     ctx.memFree = nullptr;
     ctx.cacheAlloc = ctx.defaultAlloc;
     ctx.cacheFree = ctx.defaultFree;
-    ctx.hooksResolved.store(false, std::memory_order_release);
-    ctx.cacheResolved.store(false, std::memory_order_release);
+    ctx.hooksResolved.word.store(0, std::memory_order_release);
+    ctx.cacheResolved.word.store(0, std::memory_order_release);
 }
 
 class LibTest : public ::testing::Test {

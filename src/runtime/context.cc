@@ -29,11 +29,11 @@ Fn Lookup(const char *name) {
 
 }  // namespace
 
-#define SSH_MSG_DEF_CONTEXT(kModule)                                                                                 \
-    {                                                                                                                \
-        {"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId}, PTHREAD_MUTEX_INITIALIZER, nullptr, nullptr, nullptr, false,   \
-            PTHREAD_MUTEX_INITIALIZER, false, default_alloc<kModule>, default_free<kModule>, default_alloc<kModule>, \
-            default_free<kModule>, 0                                                                                 \
+#define SSH_MSG_DEF_CONTEXT(kModule)                                                                               \
+    {                                                                                                              \
+        {"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId}, PTHREAD_MUTEX_INITIALIZER, nullptr, nullptr, nullptr, {0},   \
+            PTHREAD_MUTEX_INITIALIZER, {0}, default_alloc<kModule>, default_free<kModule>, default_alloc<kModule>, \
+            default_free<kModule>, 0                                                                               \
     }
 
 constinit Context gClientRecv = SSH_MSG_DEF_CONTEXT(0);
@@ -54,11 +54,11 @@ __attribute__((constructor)) static void InitServerSendByteOrder() { gServerSend
 // Under `lock`, unless another thread has finished first: `bind` stores the
 // hooks, then `resolved` is published.
 template <class Bind>
-void BindOnce(pthread_mutex_t &lock, std::atomic<bool> &resolved, Bind bind) {
+void BindOnce(pthread_mutex_t &lock, OnceFlag &resolved, Bind bind) {
     pthread_mutex_lock(&lock);
-    if (!resolved.load(std::memory_order_relaxed)) {
+    if (!resolved.IsSetRelaxed()) {
         bind();
-        resolved.store(true, std::memory_order_release);
+        resolved.Set();
     }
     pthread_mutex_unlock(&lock);
 }

@@ -21,15 +21,25 @@ inline constexpr uint32_t kCodeInvalid = 22;
 inline constexpr uint32_t kCodeNoMemory = 12;
 inline constexpr uint32_t kLogLevel = 2;
 
+// A flag set once, when a binding is done: read with acquire ordering, set
+// with release ordering. A word underneath, not a bool: a byte-sized flag
+// costs about 270 bytes more code on 64-bit Arm, over the whole library.
+struct OnceFlag {
+    std::atomic<uint32_t> word;
+    bool IsSet() const { return word.load(std::memory_order_acquire) != 0; }
+    bool IsSetRelaxed() const { return word.load(std::memory_order_relaxed) != 0; }
+    void Set() { word.store(1, std::memory_order_release); }
+};
+
 struct Context {
     SshMsgDef_ModuleDesc desc;         // {"ZIRKO", "ZIRKO_VANTOME_SERIAL", 0x6200}
     pthread_mutex_t hookLock;          // guards the binding of the next three
     SshMsgDef_LogWriteFn logWrite;     // ZVD_OsalLogWrite, or null: logging off
     SshMsgDef_AllocFn memAlloc;        // send buffers
     SshMsgDef_FreeHookFn memFree;      // pairs with memAlloc
-    std::atomic<bool> hooksResolved;   // set once the three above are bound
+    OnceFlag hooksResolved;            // set once the three above are bound
     pthread_mutex_t cacheLock;         // guards the binding of the cache pair
-    std::atomic<bool> cacheResolved;   // set once the cache pair is bound
+    OnceFlag cacheResolved;            // set once the cache pair is bound
     SshMsgDef_AllocFn cacheAlloc;      // record memory (strings, arrays)
     SshMsgDef_FreeHookFn cacheFree;    // pairs with cacheAlloc
     SshMsgDef_AllocFn defaultAlloc;    // this module's malloc wrapper
@@ -51,7 +61,7 @@ extern Context gServerSend;
 // ZVD_OsalMemFree; the memory pair falls back to malloc/free as a pair).
 // Lock-free after the first call: one acquire load, inline.
 inline void resolve_platform_hooks(Context &ctx) {
-    if (!ctx.hooksResolved.load(std::memory_order_acquire)) [[unlikely]]
+    if (!ctx.hooksResolved.IsSet()) [[unlikely]]
         BindPlatformHooks(ctx);
 }
 
@@ -59,7 +69,7 @@ inline void resolve_platform_hooks(Context &ctx) {
 // ZVD_OsalMemUseFlagGet(12) returns exactly 1 and both functions exist, else
 // malloc/free. Lock-free after the first call: one acquire load, inline.
 inline void resolve_cache_hooks(Context &ctx) {
-    if (!ctx.cacheResolved.load(std::memory_order_acquire)) [[unlikely]]
+    if (!ctx.cacheResolved.IsSet()) [[unlikely]]
         BindCacheHooks(ctx);
 }
 
