@@ -29,10 +29,10 @@ enum class Kind : uint8_t {
 // record first and hands the root table to the message's nested decoder.
 enum class RootForm : uint8_t { kSelfContained, kDelegating };
 
-// Nested decoder forms. A guarded one zeroes its record after the table checks
-// and, if its record owns memory, releases it after a field failure; a plain
-// one does neither and logs allocation failures with the wide message. kNone:
-// the message is never nested.
+// Nested decoder forms. A guarded one, if its record owns memory, releases it
+// after a field failure; a plain one leaves that to its caller and logs
+// allocation failures with the wide message. kNone: the message is never
+// nested.
 enum class NestedForm : uint8_t { kNone, kGuarded, kPlain };
 
 // How a message is sent: its compact encoding, or the fixed image of an
@@ -43,11 +43,11 @@ struct Schema;
 
 struct Field {
     Kind kind;
-    uint16_t offset;       // record member (the count, for a vector)
-    uint16_t arrayOffset;  // vector only: the array pointer member
-    uint16_t size;         // bytes of the member (of one element, for a vector)
-    const Schema *nested;  // table and vector only: the nested or element schema
-    const char *name;      // record member as in the public header (the array, for a vector)
+    uint16_t offset;         // record member (the count, for a vector)
+    uint16_t arrayOffset{};  // vector only: the array pointer member
+    uint16_t size;           // bytes of the member (of one element, for a vector)
+    const Schema *nested{};  // table and vector only: the nested or element schema
+    const char *name;        // record member as in the public header (the array, for a vector)
 };
 
 struct Tags {
@@ -153,9 +153,9 @@ inline constexpr const Schema *kSchemaOf = nullptr;
 template <class T>
 constexpr Field MakeField(uint16_t offset, uint16_t count, const char *name) {
     if constexpr (std::is_same_v<T, uint32_t>) {
-        return {Kind::kScalar, offset, 0, sizeof(T), nullptr, name};
+        return {.kind = Kind::kScalar, .offset = offset, .size = sizeof(T), .name = name};
     } else if constexpr (std::is_same_v<T, char *>) {
-        return {Kind::kString, offset, 0, sizeof(T), nullptr, name};
+        return {.kind = Kind::kString, .offset = offset, .size = sizeof(T), .name = name};
     } else if constexpr (std::is_pointer_v<T>) {
         using Element = std::remove_pointer_t<T>;
         static_assert(kSchemaOf<Element> != nullptr, "a list holds records of a message");
@@ -163,7 +163,7 @@ constexpr Field MakeField(uint16_t offset, uint16_t count, const char *name) {
         return {Kind::kVector, count, offset, sizeof(Element), kSchemaOf<Element>, name};
     } else {
         static_assert(kSchemaOf<T> != nullptr, "a member is a uint32_t, a char *, a message record or a list");
-        return {Kind::kTable, offset, 0, sizeof(T), kSchemaOf<T>, name};
+        return {.kind = Kind::kTable, .offset = offset, .size = sizeof(T), .nested = kSchemaOf<T>, .name = name};
     }
 }
 
