@@ -130,7 +130,7 @@ template <const Schema *S, Sizing kSizing>
         if constexpr (f.kind == Kind::kScalar) {
             if (Member<uint32_t>(record, f.offset) != 0) size += kWord;
         } else if constexpr (f.kind == Kind::kString) {
-            size_t len = 0;  // a null string's length is never read: 0 keeps every place written
+            size_t len{};  // a null string's length is never read, but is stored all the same
             if (const char *s = Member<const char *>(record, f.offset)) {
                 len = strlen(s);
                 size += kWord + StringSize(len);
