@@ -248,7 +248,7 @@ int Identify(const std::string &file, bool hex, const Cut &cut) {
     for (const Reading &r : readings) {
         Print("%s %s: %s\n", std::string(r.m->Name()).c_str(), Hex32(r.m->schema->msgId).c_str(),
               r.record.dump().c_str());
-        for (const std::string &w : r.warnings) Print("    warning: %s\n", Escape(w).c_str());
+        for (const std::string &w : r.warnings) Say("warning: " + std::string(r.m->Name()) + ": " + w);
     }
     return 0;
 }
