@@ -228,21 +228,32 @@ $ $T send ForwardPort $E/ForwardPort.json --target 0x2A --handle 7 | grep -o 'ha
 handle 7 target 42
 
 ## InputLimits
-# Inputs past their limit are refused as soon as the limit is passed.
+# Inputs past their limit, 64 MiB, are refused as soon as the limit is passed.
 
 $ timeout 20 $T decode PortList </dev/zero
 [2]
-! sshmsg: standard input: more than 2147483647 bytes, the most a decoder accepts
+! sshmsg: standard input: more than 67108864 bytes
 !
 
-$ truncate -s 2147483648 $D/big && timeout 20 $T dump PortList $D/big; s=$?; rm $D/big; exit $s
+$ truncate -s 67108865 $D/big && timeout 20 $T dump PortList $D/big; s=$?; rm $D/big; exit $s
 [2]
-! big: more than 2147483647 bytes, the most a decoder accepts
+! big: more than 67108864 bytes
 !
 
 $ head -c 67108865 /dev/zero | $T encode PortList
 [2]
 ! standard input: more than 67108864 bytes of JSON
+!
+
+# Hex text: a character no form of it has is refused where it is read, and
+# more text than an input may hold as soon as it is read.
+$ timeout 10 $T decode PortList --hex </dev/zero
+[2]
+! sshmsg: standard input: offset 0 (line 1, column 1): '\x00' is no character of hex text
+
+$ yes 0e00 | timeout 10 $T decode PortList --hex
+[2]
+! sshmsg: standard input: more than 67108864 bytes of hex text
 !
 
 ## HexForms
@@ -270,6 +281,36 @@ $ echo '00000000  04 00 00 00 f4 ff ff ff  90 1f 00 00 50 00 00 00  |...........
 > 00000018' | $T decode ForwardPort --hex -c
 {"field0":8080,"field1":80}
 
+# The forms as the tools write them, from the image in a file.
+$ echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image >$D/fp
+> for dump in xxd 'xxd -g1' 'xxd -c8' 'xxd -p' 'xxd -i' 'hexdump -C' 'od -An -tx1'; do
+>   echo "$dump: $($dump <$D/fp | $T decode ForwardPort --hex -c)"
+> done
+xxd: {"field0":8080,"field1":80}
+xxd -g1: {"field0":8080,"field1":80}
+xxd -c8: {"field0":8080,"field1":80}
+xxd -p: {"field0":8080,"field1":80}
+xxd -i: {"field0":8080,"field1":80}
+hexdump -C: {"field0":8080,"field1":80}
+od -An -tx1: {"field0":8080,"field1":80}
+
+# Dumps in other forms are refused, not read as plain hex: their offsets are
+# no whole bytes, their groups hold their bytes in another order.
+$ echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image >$D/fp
+> for dump in 'od -tx1' 'od -tx2' hexdump 'xxd -e' 'xxd -e -g2'; do
+>   echo "$dump: $($dump <$D/fp | $T decode ForwardPort --hex -c 2>&1; echo "exit $?")"
+> done | sed 's/ (--hex reads plain hex, 0x prefixes, a C initialiser, xxd (-g 1 or 2) or hexdump -C output)$/ (the forms)/'
+od -tx1: sshmsg: standard input: offset 0 (line 1, column 1): 7 hex digits in a row are no whole bytes (the forms)
+exit 2
+od -tx2: sshmsg: standard input: offset 0 (line 1, column 1): 7 hex digits in a row are no whole bytes (the forms)
+exit 2
+hexdump: sshmsg: standard input: offset 0 (line 1, column 1): 7 hex digits in a row are no whole bytes (the forms)
+exit 2
+xxd -e: sshmsg: standard input: offset 10 (line 1, column 11): a group of 8 hex digits (the forms)
+exit 2
+xxd -e -g2: sshmsg: standard input: offset 49 (line 1, column 50): the ASCII column does not show the line's bytes (the forms)
+exit 2
+
 # "*" repeats the line before up to the next offset: 40 zero bytes.
 $ echo '00000000  04 00 00 00 f4 ff ff ff  90 1f 00 00 50 00 00 00  |............P...|
 > 00000010  08 00 0c 00 04 00 08 00  00 00 00 00 00 00 00 00  |................|
@@ -281,12 +322,11 @@ $ echo '00000000  04 00 00 00 f4 ff ff ff  90 1f 00 00 50 00 00 00  |...........
 
 $ printf '0400\n00 0\001f4' | $T decode ForwardPort --hex -c
 [2]
-! standard input: offset 9 (line 2, column 5): '\x01' is not a hex digit
-!
+! standard input: offset 9 (line 2, column 5): '\x01' is no character of hex text (--hex reads
 
-$ echo '04000 0x0000' | $T decode ForwardPort --hex -c
+$ echo '0400 04000 0x0000' | $T decode ForwardPort --hex -c
 [2]
-! offset 4 (line 1, column 5): an odd number of hex digits ends here
+! offset 5 (line 1, column 6): 5 hex digits in a row are no whole bytes
 
 $ echo '{0x04, 0x00' | $T decode ForwardPort --hex -c
 [2]
@@ -309,10 +349,10 @@ $ echo '00000000  04 00  |..|
 [2]
 ! no offset line after '*'
 
-$ echo '00000000: 0400 0000
-> 00000008: 0800' | $T decode ForwardPort --hex -c
+$ echo '00000000: 0400 0000  ....
+> 00000008: 0800  ..' | $T decode ForwardPort --hex -c
 [2]
-! offset 20 (line 2, column 1): the offset column says 0x8 where 0x4 follows the lines before
+! offset 26 (line 2, column 1): the offset column says 0x8 where 0x4 follows the lines before
 
 ## Cuts
 # --offset and --length cut the ForwardPort image out of a capture, binary or hex.

@@ -65,6 +65,18 @@ uint32_t ScalarFromJson(const Json &j, const std::string &path) {
 
 }  // namespace
 
+Json ParseJson(std::string_view text) {
+    try {
+        return Json::parse(text);
+    } catch (const Json::parse_error &e) {
+        // "[json.exception.parse_error.101] parse error at line 1, column 5: syntax error ..." becomes
+        // "offset 4 (line 1, column 5): syntax error ...", as hex text errors read.
+        std::string what = e.what();
+        what.erase(0, what.find(": ", what.find(" column ")) + 2);
+        throw std::runtime_error(Where(text, e.byte > 0 ? e.byte - 1 : 0) + ": " + what);
+    }
+}
+
 Records::Records(uint32_t size, size_t count) : size_(size), bytes_(new unsigned char[size * count]()) {}
 
 char *Arena::String(const std::string &bytes) {
@@ -80,7 +92,7 @@ void *Arena::Array(uint32_t elementSize, size_t count) {
 
 Json BytesToJson(std::string_view bytes) {
     if (ValidUtf8(bytes)) return Json(std::string(bytes));
-    return Json{{"hex", ToHex(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size())}};
+    return Json{{"hex", ToHex(bytes)}};
 }
 
 std::string BytesFromJson(const Json &j, const std::string &path) {
@@ -89,7 +101,7 @@ std::string BytesFromJson(const Json &j, const std::string &path) {
         bytes = j.get<std::string>();
     } else if (j.is_object() && j.size() == 1 && j.contains("hex") && j["hex"].is_string()) {
         try {
-            bytes = FromHex(j["hex"].get<std::string>());
+            bytes = ParseHex(j["hex"].get<std::string>());
         } catch (const std::exception &e) {
             Fail(path, e.what());
         }
@@ -196,25 +208,6 @@ std::string Pretty(const Json &j, int indent) {
             (out.size() > 1 ? ",\n" : "\n") + pad + (object ? Json(key).dump() + ": " : "") + Pretty(value, indent + 2);
     }
     return out + "\n" + std::string(indent, ' ') + (object ? "}" : "]");
-}
-
-std::string ToHex(const uint8_t *data, size_t len) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * len);
-    for (size_t i = 0; i < len; ++i) {
-        out += kDigits[data[i] >> 4];
-        out += kDigits[data[i] & 15];
-    }
-    return out;
-}
-
-std::string FromHex(std::string_view text) {
-    std::string out;
-    HexReader reader([&](const uint8_t *bytes, size_t n) { out.append(reinterpret_cast<const char *>(bytes), n); });
-    reader.Feed(text);
-    reader.Finish();
-    return out;
 }
 
 std::string Escape(std::string_view text) {

@@ -25,6 +25,9 @@ namespace sshmsg {
 
 using Json = nlohmann::ordered_json;
 
+// JSON text; errors say where in the text.
+Json ParseJson(std::string_view text);
+
 // Zeroed storage for `count` records of `size` bytes, aligned for any record.
 class Records {
   public:
@@ -60,11 +63,6 @@ std::string Pretty(const Json &j, int indent = 0);
 // A NUL-free byte string in the form described above, and back.
 Json BytesToJson(std::string_view bytes);
 std::string BytesFromJson(const Json &j, const std::string &path);
-
-// Lower-case hex, and hex text in any form of hex.h back to bytes (throws on
-// bad input).
-std::string ToHex(const uint8_t *data, size_t len);
-std::string FromHex(std::string_view text);
 
 // Text fit for a terminal: printable ASCII and valid UTF-8 stay, every other
 // byte (control bytes, C1 controls, stray bytes above 0x7F) is written \xNN.
