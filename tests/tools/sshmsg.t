@@ -256,6 +256,46 @@ $ yes 0e00 | timeout 10 $T decode PortList --hex
 ! sshmsg: standard input: more than 67108864 bytes of hex text
 !
 
+## JsonInput
+# JSON nested a million deep, the same as a member's value, a 10 MB string
+# where a number goes, a 10 MB string never closed and a 10 MB number: one short
+# error line each, for encode and for send.
+
+$ head -c 1000000 /dev/zero | tr '\0' '[' >$D/deep.json; head -c 1000000 /dev/zero | tr '\0' ']' >>$D/deep.json
+> { printf '{"field0": '; cat $D/deep.json; printf '}'; } >$D/member.json
+> head -c 10000000 /dev/zero | tr '\0' 1 >$D/ten
+> { printf '{"field0": "'; cat $D/ten; printf '"}'; } >$D/long.json
+> { printf '{"field0": "'; cat $D/ten; } >$D/open.json
+> { printf '{"field0": '; cat $D/ten; printf '}'; } >$D/number.json
+> for f in deep member long open number; do for c in encode send; do
+>   $T $c FileTrans $D/$f.json >/dev/null 2>$D/err; echo "$c $f: exit $?, $(wc -l <$D/err) line, $(awk 'length >= 4096' $D/err | wc -l) longer"
+> done; done
+encode deep: exit 2, 1 line, 0 longer
+send deep: exit 2, 1 line, 0 longer
+encode member: exit 2, 1 line, 0 longer
+send member: exit 2, 1 line, 0 longer
+encode long: exit 2, 1 line, 0 longer
+send long: exit 2, 1 line, 0 longer
+encode open: exit 2, 1 line, 0 longer
+send open: exit 2, 1 line, 0 longer
+encode number: exit 2, 1 line, 0 longer
+send number: exit 2, 1 line, 0 longer
+
+$ head -c 100 /dev/zero | tr '\0' '[' | $T encode PortList
+[2]
+! sshmsg: standard input: offset 32 (line 1, column 33): JSON nested deeper than 32 levels
+!
+
+$ { printf '{"field0": "'; head -c 10000000 /dev/zero | tr '\0' a; printf '"}'; } | $T encode FileTrans
+[2]
+! sshmsg: field0: expected an integer 0..4294967295, got "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...
+!
+
+$ echo '[{"forwardPort": [{"field0": 1}, {"field1": [[[{"x": 1}]]]}]}]' | $T send PortList
+[2]
+! sshmsg: [0].forwardPort[1].field1: expected an integer 0..4294967295, got [[[{"x":1}]]]
+!
+
 ## HexForms
 # One buffer as each form of hex text gives it: the ForwardPort image.
 

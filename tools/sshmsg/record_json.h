@@ -8,7 +8,8 @@
 //                 element objects, or null
 // Reading accepts the same forms; an absent member is 0, null or empty, a
 // count member is optional but must match its array, and an unknown member is
-// an error. Errors are thrown as std::runtime_error naming the member's path.
+// an error. Errors are thrown as std::runtime_error naming the member's path
+// and quoting at most 40 characters of what it holds.
 #pragma once
 
 #include <stdint.h>
@@ -25,7 +26,7 @@ namespace sshmsg {
 
 using Json = nlohmann::ordered_json;
 
-// JSON text; errors say where in the text.
+// JSON text nested at most 32 deep; errors say where in the text.
 Json ParseJson(std::string_view text);
 
 // Zeroed storage for `count` records of `size` bytes, aligned for any record.
