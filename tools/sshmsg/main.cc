@@ -393,7 +393,9 @@ int Run(int argc, char **argv) {
     CLI::App app{"Encode, decode and send the SSH client and server messages of libssh_msg_def.", "sshmsg"};
     app.set_version_flag("--version", "sshmsg 1.0.0");
     app.require_subcommand(1);
-    app.footer("Exit status: 0 success, 1 refused by the library (or by --strict), 2 usage, input or output error.");
+    app.footer(
+        "Exit status: 0 success, 1 refused by the library (or by --strict), 2 usage, input or output error.\n"
+        "The manual page, sshmsg(1) (man sshmsg), describes the commands, the JSON and hex forms and the limits.");
     std::string message, file = "-";
     bool hex = false, image = false, compact = false, strict = false;
     uint32_t count = 1, handle = 1;
@@ -409,7 +411,7 @@ int Run(int argc, char **argv) {
     };
 
     CLI::App *list = app.add_subcommand("list", "The messages: identifiers, record sizes, fields and kinds.");
-    CLI::App *encode = app.add_subcommand("encode", "Encode a record given as JSON (see README for the form).");
+    CLI::App *encode = app.add_subcommand("encode", "Encode a record given as JSON (see sshmsg(1) for the form).");
     encode->add_option("MESSAGE", message, kMessageHelp)->required();
     encode->add_option("FILE", file, kFileHelp);
     encode->add_flag("--hex", hex, "write hex text instead of binary");
