@@ -91,9 +91,10 @@ std::string ReadAll(const std::string &file, const std::string &what, bool hex) 
     std::string text;
     char chunk[65536];
     for (ssize_t n; (n = read(in.fd, chunk, sizeof chunk)) != 0;) {
-        if (n < 0 && errno != EINTR) throw std::runtime_error(strerror(errno));
-        text.append(chunk, std::max<ssize_t>(n, 0));
-        if (hex) CheckText(text, text.size() - std::max<ssize_t>(n, 0));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw std::runtime_error(strerror(errno));
+        text.append(chunk, n);
+        if (hex) CheckText(text, text.size() - n);
         if (text.size() > kMaxInput)
             throw std::runtime_error("more than " + std::to_string(kMaxInput) + " bytes" + what);
     }
