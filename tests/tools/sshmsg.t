@@ -1,8 +1,9 @@
 # The sshmsg tool as its user meets it: encode and decode round trips, a
 # rejected buffer's exit status and log line, the layout, sends through the
 # host framework (a refused batch explained), usage errors, failed writes,
-# input limits, hex as pasted, cuts, identify on every example, warnings,
-# escaped bytes in messages, and a tool bound to the shared library.
+# input limits, JSON that is too deep or too long, hex as pasted and as the
+# dump tools write it, cuts, identify on every example, warnings, escaped bytes
+# in messages, and a tool bound to the shared library.
 #
 # sshmsg_tests runs each section as one test. A case is a command for sh, run
 # with $T set to the tool, $D to the section's scratch directory and $E to the
