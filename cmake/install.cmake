@@ -1,8 +1,8 @@
 # Installation: the versioned library, its headers, the host platform
-# libraries, the tool (when built), a CMake package (find_package(ssh_msg_def)
-# gives ssh_msg_def::ssh_msg_def, ::vorn_host and ::zvd_host), pkg-config files
-# (ssh_msg_def, vorn_host, zvd_host), and under share/doc/ssh_msg_def the
-# license, the change log and the example programs.
+# libraries, the tool and its manual page (when built), a CMake package
+# (find_package(ssh_msg_def) gives ssh_msg_def::ssh_msg_def, ::vorn_host and
+# ::zvd_host), pkg-config files (ssh_msg_def, vorn_host, zvd_host), and under
+# share/doc/ssh_msg_def the license, the change log and the example programs.
 # Everything is relocatable: the prefix may be chosen at install time.
 include(CMakePackageConfigHelpers)
 
@@ -17,6 +17,7 @@ install(DIRECTORY include/ssh_msg_def DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT ssh_msg_def-targets NAMESPACE ssh_msg_def:: DESTINATION ${SMD_CMAKE_DIR})
 if(TARGET sshmsg)
   install(TARGETS sshmsg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES tools/sshmsg/sshmsg.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

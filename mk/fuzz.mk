@@ -1,9 +1,11 @@
 # libFuzzer campaigns (clang, AddressSanitizer + UndefinedBehaviorSanitizer):
-#   make fuzz                        every target (one per message)
-#                                    for FUZZ_SECONDS each
+#   make fuzz                        every target (one per message, one per
+#                                    reader of the sshmsg tool) for
+#                                    FUZZ_SECONDS each
 #   make fuzz FUZZ_SECONDS=600 FUZZ_JOBS=2 FUZZ_TARGETS="PortList FileDir"
-# Each target starts from its corpus in build/fuzz/corpus/ plus the seeds
-# generated from the test vectors and the kept regressions; a finding lands in
+# Each target starts from its corpus in build/fuzz/corpus/ plus its seeds
+# (generated from the test vectors, or for the tool's readers a few hex forms
+# and the example records) and the kept regressions; a finding lands in
 # build/fuzz/findings/ and fails the run.
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS ?=

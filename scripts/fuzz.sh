@@ -1,12 +1,12 @@
 #!/bin/sh
 # Runs libFuzzer targets of the fuzz build for SECONDS each, JOBS at a time
-# (FUZZ_JOBS, default 1), with the format dictionary and inputs of at most
-# 4096 bytes (longer seeds are cut), starting from the target's working corpus
-# (build/fuzz/corpus/TARGET, where new inputs are kept), its generated seeds
-# and its kept regressions. A finding (crash, broken
-# invariant, leak, timeout) is saved in build/fuzz/findings/ and fails the run;
-# copy it into fuzz/regressions/TARGET/ once fixed. Prints the executions of
-# each target and in all.
+# (FUZZ_JOBS, default 1), with the target's dictionary (fuzz/TARGET.dict, else
+# the format dictionary) and inputs of at most 4096 bytes (longer seeds are
+# cut), starting from the target's working corpus (build/fuzz/corpus/TARGET,
+# where new inputs are kept), its seeds and its kept regressions. A finding
+# (crash, broken invariant, leak, timeout) is saved in build/fuzz/findings/ and
+# fails the run; copy it into fuzz/regressions/TARGET/ once fixed. Prints the
+# executions of each target and in all.
 # Usage: [FUZZ_JOBS=N] scripts/fuzz.sh SECONDS [TARGET...] (no target: every one built)
 set -eu
 bin=build/fuzz/fuzz
@@ -18,7 +18,9 @@ if [ "$1" = --one ]; then  # one target, run by xargs below
     mkdir -p "$corpus"
     set -- "$corpus" "$bin/seeds/$target"
     [ -d "fuzz/regressions/$target" ] && set -- "$@" "fuzz/regressions/$target"
-    if "$bin/fuzz_$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 -dict=fuzz/format.dict -print_final_stats=1 \
+    dict=fuzz/$target.dict
+    [ -f "$dict" ] || dict=fuzz/format.dict
+    if "$bin/fuzz_$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 -dict="$dict" -print_final_stats=1 \
         -artifact_prefix="$out/$target-" "$@" >"$out/$target.log" 2>&1; then
         echo ok >"$out/$target.result"
     else

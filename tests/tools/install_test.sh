@@ -1,7 +1,7 @@
 #!/bin/sh
-# Installs the build into a temporary prefix, checks what was installed, and
-# builds and runs a C program against it twice: through find_package and
-# through pkg-config. The example programs installed with the documentation
+# Installs the build into a temporary prefix, checks what was installed (the
+# tool's manual page among it), and builds and runs a C program against it
+# twice: through find_package and through pkg-config. The example programs installed with the documentation
 # are built against the package too.
 # Usage: install_test.sh BUILD_DIR CONSUMER_DIR CC [SANITIZERS] [EMULATOR]
 # Exits 77 (skipped) in a sanitizer build: a C program cannot link the
@@ -24,6 +24,24 @@ for f in "$libdir/libssh_msg_def.so" "$libdir/libssh_msg_def.so.1" "$libdir/libv
     [ -e "$f" ] || { echo "not installed: ${f#"$prefix"/}"; exit 1; }
 done
 grep -q 'Apache License' "$doc/LICENSE" || { echo "LICENSE is not the license text"; exit 1; }
+# The tool, when built, comes with its manual page, which man finds under the
+# prefix and groff renders without a warning.
+if [ -e "$prefix/bin/sshmsg" ]; then
+    page=$prefix/share/man/man1/sshmsg.1
+    [ -e "$page" ] || { echo "not installed: share/man/man1/sshmsg.1"; exit 1; }
+    for section in NAME SYNOPSIS DESCRIPTION 'EXIT STATUS'; do
+        grep -qx "\.SH \"*$section\"*" "$page" || { echo "sshmsg.1 has no $section section"; exit 1; }
+    done
+    if command -v man >/dev/null; then
+        found=$(MANPATH="$prefix/share/man" man -w sshmsg)
+        [ "$found" = "$page" ] || { echo "man -w sshmsg: '$found'"; exit 1; }
+    fi
+    if command -v groff >/dev/null; then
+        warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+        [ -z "$warnings" ] || { echo "groff: $warnings"; exit 1; }
+    fi
+    "$prefix/bin/sshmsg" --help | grep -q 'sshmsg(1)' || { echo "sshmsg --help does not point to sshmsg(1)"; exit 1; }
+fi
 soname=$(readelf -d "$lib" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
 [ "$soname" = libssh_msg_def.so.1 ] || { echo "SONAME: $soname"; exit 1; }
 

@@ -1,8 +1,9 @@
 # The sshmsg tool as its user meets it: encode and decode round trips, a
 # rejected buffer's exit status and log line, the layout, sends through the
 # host framework (a refused batch explained), usage errors, failed writes,
-# input limits, hex as pasted, cuts, identify on every example, warnings,
-# escaped bytes in messages, and a tool bound to the shared library.
+# input limits, JSON that is too deep or too long, hex as pasted and as the
+# dump tools write it, cuts, identify on every example, warnings, escaped bytes
+# in messages, and a tool bound to the shared library.
 #
 # sshmsg_tests runs each section as one test. A case is a command for sh, run
 # with $T set to the tool, $D to the section's scratch directory and $E to the
@@ -228,21 +229,72 @@ $ $T send ForwardPort $E/ForwardPort.json --target 0x2A --handle 7 | grep -o 'ha
 handle 7 target 42
 
 ## InputLimits
-# Inputs past their limit are refused as soon as the limit is passed.
+# Inputs past their limit, 64 MiB, are refused as soon as the limit is passed.
 
 $ timeout 20 $T decode PortList </dev/zero
 [2]
-! sshmsg: standard input: more than 2147483647 bytes, the most a decoder accepts
+! sshmsg: standard input: more than 67108864 bytes
 !
 
-$ truncate -s 2147483648 $D/big && timeout 20 $T dump PortList $D/big; s=$?; rm $D/big; exit $s
+$ truncate -s 67108865 $D/big && timeout 20 $T dump PortList $D/big; s=$?; rm $D/big; exit $s
 [2]
-! big: more than 2147483647 bytes, the most a decoder accepts
+! big: more than 67108864 bytes
 !
 
 $ head -c 67108865 /dev/zero | $T encode PortList
 [2]
 ! standard input: more than 67108864 bytes of JSON
+!
+
+# Hex text: a character no form of it has is refused where it is read, and
+# more text than an input may hold as soon as it is read.
+$ timeout 10 $T decode PortList --hex </dev/zero
+[2]
+! sshmsg: standard input: offset 0 (line 1, column 1): '\x00' is no character of hex text
+
+$ yes 0e00 | timeout 10 $T decode PortList --hex
+[2]
+! sshmsg: standard input: more than 67108864 bytes of hex text
+!
+
+## JsonInput
+# JSON nested a million deep, the same as a member's value, a 10 MB string
+# where a number goes, a 10 MB string never closed and a 10 MB number: one short
+# error line each, for encode and for send.
+
+$ head -c 1000000 /dev/zero | tr '\0' '[' >$D/deep.json; head -c 1000000 /dev/zero | tr '\0' ']' >>$D/deep.json
+> { printf '{"field0": '; cat $D/deep.json; printf '}'; } >$D/member.json
+> head -c 10000000 /dev/zero | tr '\0' 1 >$D/ten
+> { printf '{"field0": "'; cat $D/ten; printf '"}'; } >$D/long.json
+> { printf '{"field0": "'; cat $D/ten; } >$D/open.json
+> { printf '{"field0": '; cat $D/ten; printf '}'; } >$D/number.json
+> for f in deep member long open number; do for c in encode send; do
+>   $T $c FileTrans $D/$f.json >/dev/null 2>$D/err; echo "$c $f: exit $?, $(wc -l <$D/err) line, $(awk 'length >= 4096' $D/err | wc -l) longer"
+> done; done
+encode deep: exit 2, 1 line, 0 longer
+send deep: exit 2, 1 line, 0 longer
+encode member: exit 2, 1 line, 0 longer
+send member: exit 2, 1 line, 0 longer
+encode long: exit 2, 1 line, 0 longer
+send long: exit 2, 1 line, 0 longer
+encode open: exit 2, 1 line, 0 longer
+send open: exit 2, 1 line, 0 longer
+encode number: exit 2, 1 line, 0 longer
+send number: exit 2, 1 line, 0 longer
+
+$ head -c 100 /dev/zero | tr '\0' '[' | $T encode PortList
+[2]
+! sshmsg: standard input: offset 32 (line 1, column 33): JSON nested deeper than 32 levels
+!
+
+$ { printf '{"field0": "'; head -c 10000000 /dev/zero | tr '\0' a; printf '"}'; } | $T encode FileTrans
+[2]
+! sshmsg: field0: expected an integer 0..4294967295, got "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...
+!
+
+$ echo '[{"forwardPort": [{"field0": 1}, {"field1": [[[{"x": 1}]]]}]}]' | $T send PortList
+[2]
+! sshmsg: [0].forwardPort[1].field1: expected an integer 0..4294967295, got [[[{"x":1}]]]
 !
 
 ## HexForms
@@ -270,6 +322,36 @@ $ echo '00000000  04 00 00 00 f4 ff ff ff  90 1f 00 00 50 00 00 00  |...........
 > 00000018' | $T decode ForwardPort --hex -c
 {"field0":8080,"field1":80}
 
+# The forms as the tools write them, from the image in a file.
+$ echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image >$D/fp
+> for dump in xxd 'xxd -g1' 'xxd -c8' 'xxd -p' 'xxd -i' 'hexdump -C' 'od -An -tx1'; do
+>   echo "$dump: $($dump <$D/fp | $T decode ForwardPort --hex -c)"
+> done
+xxd: {"field0":8080,"field1":80}
+xxd -g1: {"field0":8080,"field1":80}
+xxd -c8: {"field0":8080,"field1":80}
+xxd -p: {"field0":8080,"field1":80}
+xxd -i: {"field0":8080,"field1":80}
+hexdump -C: {"field0":8080,"field1":80}
+od -An -tx1: {"field0":8080,"field1":80}
+
+# Dumps in other forms are refused, not read as plain hex: their offsets are
+# no whole bytes, their groups hold their bytes in another order.
+$ echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image >$D/fp
+> for dump in 'od -tx1' 'od -tx2' hexdump 'xxd -e' 'xxd -e -g2'; do
+>   echo "$dump: $($dump <$D/fp | $T decode ForwardPort --hex -c 2>&1; echo "exit $?")"
+> done | sed 's/ (--hex reads plain hex, 0x prefixes, a C initialiser, xxd (-g 1 or 2) or hexdump -C output)$/ (the forms)/'
+od -tx1: sshmsg: standard input: offset 0 (line 1, column 1): 7 hex digits in a row are no whole bytes (the forms)
+exit 2
+od -tx2: sshmsg: standard input: offset 0 (line 1, column 1): 7 hex digits in a row are no whole bytes (the forms)
+exit 2
+hexdump: sshmsg: standard input: offset 0 (line 1, column 1): 7 hex digits in a row are no whole bytes (the forms)
+exit 2
+xxd -e: sshmsg: standard input: offset 10 (line 1, column 11): a group of 8 hex digits (the forms)
+exit 2
+xxd -e -g2: sshmsg: standard input: offset 49 (line 1, column 50): the ASCII column does not show the line's bytes (the forms)
+exit 2
+
 # "*" repeats the line before up to the next offset: 40 zero bytes.
 $ echo '00000000  04 00 00 00 f4 ff ff ff  90 1f 00 00 50 00 00 00  |............P...|
 > 00000010  08 00 0c 00 04 00 08 00  00 00 00 00 00 00 00 00  |................|
@@ -281,12 +363,11 @@ $ echo '00000000  04 00 00 00 f4 ff ff ff  90 1f 00 00 50 00 00 00  |...........
 
 $ printf '0400\n00 0\001f4' | $T decode ForwardPort --hex -c
 [2]
-! standard input: offset 9 (line 2, column 5): '\x01' is not a hex digit
-!
+! standard input: offset 9 (line 2, column 5): '\x01' is no character of hex text (--hex reads
 
-$ echo '04000 0x0000' | $T decode ForwardPort --hex -c
+$ echo '0400 04000 0x0000' | $T decode ForwardPort --hex -c
 [2]
-! offset 4 (line 1, column 5): an odd number of hex digits ends here
+! offset 5 (line 1, column 6): 5 hex digits in a row are no whole bytes
 
 $ echo '{0x04, 0x00' | $T decode ForwardPort --hex -c
 [2]
@@ -309,10 +390,10 @@ $ echo '00000000  04 00  |..|
 [2]
 ! no offset line after '*'
 
-$ echo '00000000: 0400 0000
-> 00000008: 0800' | $T decode ForwardPort --hex -c
+$ echo '00000000: 0400 0000  ....
+> 00000008: 0800  ..' | $T decode ForwardPort --hex -c
 [2]
-! offset 20 (line 2, column 1): the offset column says 0x8 where 0x4 follows the lines before
+! offset 26 (line 2, column 1): the offset column says 0x8 where 0x4 follows the lines before
 
 ## Cuts
 # --offset and --length cut the ForwardPort image out of a capture, binary or hex.
@@ -398,10 +479,11 @@ $ echo 100000000c00110000000400000000000c00000004000000040000006101006400ffff | 
 ! sshmsg: error: 2 bytes at 33 after the message's data are never read by the decoder
 !
 
-$ echo 100000000c00110000000400000000000c00000004000000040000006101006400ffff | $T identify --hex | grep -A2 ^SshcMsgDef_FileTrans
-SshcMsgDef_FileTrans 0x9B687FAC: {"field0":0,"field1":"a\u0001","field2":null,"field3":0}
-    warning: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\x01"
-    warning: 2 bytes at 33 after the message's data are never read by the decoder
+# identify's warnings go to standard error too, each after the reading it is of.
+$ echo 100000000c00110000000400000000000c00000004000000040000006101006400ffff | $T identify --hex | grep -v '^Ssh[cs]MsgDef_[A-Za-z]* 0x[0-9A-F]*: {'
+[1]
+! sshmsg: warning: SshcMsgDef_FileTrans: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\x01"
+! sshmsg: warning: SshcMsgDef_FileTrans: 2 bytes at 33 after the message's data are never read by the decoder
 
 $ $T decode "$(printf 'Port\033[2JList')"
 [2]

@@ -10,11 +10,8 @@
 namespace sshmsg {
 namespace {
 
-constexpr size_t kTokenHeld = 64;               // a word longer than this is no declaration
-constexpr size_t kFormLine = 4096;              // text read at most to tell the form
-constexpr size_t kDumpLine = 65536;             // the longest line of a dump
-constexpr uint64_t kMostRepeated = 1ull << 31;  // bytes one "*" may stand for
-constexpr size_t kBatch = 65536;                // bytes handed to the sink at a time
+constexpr std::string_view kForms =
+    " (--hex reads plain hex, 0x prefixes, a C initialiser, xxd (-g 1 or 2) or hexdump -C output)";
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -22,276 +19,190 @@ int HexValue(char c) {
     return -1;
 }
 
-bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-bool Separator(char c) { return Blank(c) || c == ',' || c == ';' || c == '{' || c == '}'; }
-
-bool IsBlank(std::string_view s) {
-    for (const char c : s) {
-        if (!Blank(c)) return false;
-    }
-    return true;
-}
-
 std::string Hex64(uint64_t v) {
-    char text[32];
+    char text[24];
     snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(v));
     return text;
 }
 
-}  // namespace
+bool Blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-void HexReader::Fail(Pos pos, const std::string &what) const {
-    throw Error("offset " + std::to_string(pos.at) + " (line " + std::to_string(pos.line) + ", column " +
-                std::to_string(pos.column) + "): " + what);
+std::string_view TrimRight(std::string_view s) { return s.substr(0, s.find_last_not_of(" \t\r") + 1); }
+
+[[noreturn]] void Fail(std::string_view text, size_t pos, const std::string &what) {
+    throw std::runtime_error(Where(text, pos) + ": " + what);
 }
 
-void HexReader::FailChar(Pos pos, char c, const char *what) const {
-    Fail(pos, "'" + Escape(std::string(1, c)) + "' " + what);
+// Text that is in none of the forms: the message names them.
+[[noreturn]] void Foreign(std::string_view text, size_t pos, const std::string &what) {
+    Fail(text, pos, what + std::string(kForms));
 }
 
-void HexReader::Feed(std::string_view text) {
-    if (form_ != Form::kUnknown) return Run(text);
-    pending_.append(text);
-    // The first line that is not blank tells the form, once it is complete.
-    for (size_t start = 0;;) {
-        const size_t end = pending_.find('\n', start);
-        if (!IsBlank(std::string_view(pending_).substr(start, end - start))) {
-            if (end == std::string::npos && pending_.size() < kFormLine) return;
-            break;
-        }
-        if (end == std::string::npos) {
-            if (pending_.size() < kFormLine) return;
-            break;
-        }
-        start = end + 1;
-    }
-    Decide();
+[[noreturn]] void NotHex(std::string_view text, size_t pos) {
+    Foreign(text, pos, "'" + Escape(text.substr(pos, 1)) + "' is not a hex digit");
 }
 
-void HexReader::Decide() {
-    // From the first line that is not blank: "OFFSET:" starts an xxd line,
-    // "OFFSET  " a hexdump -C line when its ASCII column follows.
-    const size_t from = std::min(pending_.find_first_not_of(" \t\r\n\v\f"), pending_.size());
-    const std::string_view line = std::string_view(pending_).substr(from, pending_.find('\n', from) - from);
-    size_t digits = 0;
-    while (digits < line.size() && HexValue(line[digits]) >= 0) ++digits;
-    const std::string_view rest = line.substr(digits);
-    form_ = digits > 0 && rest.starts_with(":")                                    ? Form::kXxd
-            : digits >= 4 && rest.starts_with("  ") && rest.find('|') != rest.npos ? Form::kHexdump
-                                                                                   : Form::kFree;
-    const std::string held = std::move(pending_);
-    pending_.clear();
-    Run(held);
+// The digits of text[from, end), two to a byte, onto out.
+void Bytes(std::string_view text, size_t from, size_t end, std::string &out) {
+    for (size_t i = from; i + 1 < end; i += 2) out += static_cast<char>(HexValue(text[i]) << 4 | HexValue(text[i + 1]));
 }
 
-void HexReader::Run(std::string_view text) {
-    for (const char c : text) {
-        if (form_ == Form::kFree) {
-            FreeChar(c);
-        } else if (c == '\n') {
-            DumpLine();
-            lineText_.clear();
-        } else {
-            if (lineText_.size() == kDumpLine) Fail(Here(), "a dump line longer than 65536 characters");
-            lineText_ += c;
-        }
-        ++at_;
-        if (c == '\n') ++line_, lineAt_ = at_;
-    }
-}
-
-void HexReader::Finish() {
-    if (form_ == Form::kUnknown) Decide();
-    if (form_ == Form::kFree) {
-        if (state_ == State::kToken) EndToken();
-        if (state_ == State::kSlash) FailChar(slashPos_, '/', "is not a hex digit");
-        if (state_ == State::kBlockComment || state_ == State::kBlockStar) Fail(slashPos_, "'/*' is never closed");
-        if (high_ >= 0) Fail(highPos_, "an odd number of hex digits ends here");
-        if (declaration_) FailChar(declarationPos_, declarationChar_, "is not a hex digit");
-        if (braces_ > 0) Fail(bracePos_, "'{' is never closed");
-    } else {
-        DumpLine();
-        lineText_.clear();
-        if (repeat_) Fail(Here(), "no offset line after '*' says where the repeated lines end");
-    }
-    Flush();
-}
-
-void HexReader::FreeChar(char c) {
-    switch (state_) {
-        case State::kDone: return;  // whatever follows the initialiser
-        case State::kLineComment:
-            if (c == '\n') state_ = State::kBlank;
-            return;
-        case State::kBlockComment:
-            if (c == '*') state_ = State::kBlockStar;
-            return;
-        case State::kBlockStar:
-            state_ = c == '/' ? State::kBlank : c == '*' ? State::kBlockStar : State::kBlockComment;
-            return;
-        case State::kSlash:
-            if (c != '/' && c != '*') FailChar(slashPos_, '/', "is not a hex digit");
-            state_ = c == '/' ? State::kLineComment : State::kBlockComment;
-            return;
-        case State::kBlank:
-        case State::kToken: break;
-    }
-    if (c == '/' || Separator(c)) {
-        if (state_ == State::kToken) EndToken();
-        state_ = State::kBlank;
-        if (c == '/') {
-            state_ = State::kSlash;
-            slashPos_ = Here();
-        } else if (c == '{' && braces_++ == 0) {
-            bracePos_ = Here();
-            declaration_ = false;  // the words before were its declaration
+std::string Free(std::string_view t) {
+    std::string out;
+    size_t braces = 0, brace = 0;
+    size_t word = std::string_view::npos;  // a declaration's first character that is no hex digit
+    for (size_t i = 0; i < t.size();) {
+        const char c = t[i];
+        if (Blank(c) || c == ',' || c == ';') {
+            ++i;
+        } else if (t.substr(i, 2) == "//") {
+            i = t.find('\n', i);
+        } else if (t.substr(i, 2) == "/*") {
+            const size_t end = t.find("*/", i + 2);
+            if (end == std::string_view::npos) Fail(t, i, "'/*' is never closed");
+            i = end + 2;
+        } else if (c == '{') {
+            if (braces++ == 0) brace = i, word = std::string_view::npos;  // the words before were its declaration
+            ++i;
         } else if (c == '}') {
-            if (braces_ == 0) FailChar(Here(), c, "closes no '{'");
-            if (--braces_ == 0) state_ = State::kDone;
-        }
-        return;
-    }
-    if (state_ == State::kBlank) {
-        state_ = State::kToken;
-        token_.clear();
-        tokenPos_ = Here();
-        streaming_ = false;
-    }
-    if (streaming_) {
-        const int v = HexValue(c);
-        if (v < 0) FailChar(Here(), c, "is not a hex digit");
-        return Digit(v, Here());
-    }
-    if (token_.size() < kTokenHeld) token_ += c;
-    if (token_.size() == kTokenHeld && token_.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos &&
-        HexValue(token_[0]) >= 0 && (HexValue(token_[1]) >= 0 || (token_[0] == '0' && (token_[1] | 0x20) == 'x'))) {
-        TakeDigits();  // too long for a word: the rest of the run is passed on as it comes
-        streaming_ = true;
-    }
-}
-
-// The held token, all hex digits after an optional 0x: its digits passed on.
-void HexReader::TakeDigits() {
-    size_t from = 0;
-    if (token_.size() >= 2 && token_[0] == '0' && (token_[1] | 0x20) == 'x') {
-        if (high_ >= 0) Fail(highPos_, "an odd number of hex digits ends here");
-        prefixed_ = true;
-        digits_ = 0;
-        from = 2;
-    }
-    for (size_t i = from; i < token_.size(); ++i) Digit(HexValue(token_[i]), tokenPos_.Plus(i));
-}
-
-void HexReader::EndToken() {
-    if (!streaming_) {
-        const bool prefixed = token_.size() >= 2 && token_[0] == '0' && (token_[1] | 0x20) == 'x';
-        const size_t bad = token_.find_first_not_of("0123456789abcdefABCDEF", prefixed ? 2 : 0);
-        if (bad == std::string::npos) {
-            TakeDigits();
-        } else if (braces_ == 0 && bytes_ == 0 && high_ < 0) {
-            // A word before any byte: a C declaration if a '{' follows.
-            if (!declaration_) declarationPos_ = tokenPos_.Plus(bad), declarationChar_ = token_[bad];
-            declaration_ = true;
+            if (braces == 0) Foreign(t, i, "'}' closes no '{'");
+            if (--braces == 0) return out;  // whatever follows the initialiser is left alone
+            ++i;
         } else {
-            FailChar(tokenPos_.Plus(bad), token_[bad], "is not a hex digit");
+            size_t end = i + 1;
+            while (end < t.size() && !Blank(t[end]) && std::string_view(",;{}/").find(t[end]) == std::string_view::npos)
+                ++end;
+            const bool prefixed = t[i] == '0' && end > i + 1 && (t[i + 1] | 0x20) == 'x';
+            const size_t from = i + (prefixed ? 2 : 0);
+            const size_t bad =
+                std::find_if(t.begin() + from, t.begin() + end, [](char d) { return HexValue(d) < 0; }) - t.begin();
+            if (bad < end && braces == 0 && out.empty()) {
+                word = std::min(word, bad);  // a word before any byte: a declaration if a '{' follows
+            } else if (bad < end) {
+                NotHex(t, bad);
+            } else if (word != std::string_view::npos) {
+                NotHex(t, word);
+            } else if (prefixed && end - from == 1) {
+                out += static_cast<char>(HexValue(t[from]));  // 0x5 is the byte 05
+            } else if (prefixed && end == from) {
+                Fail(t, i, "'0x' without digits");
+            } else if ((end - from) % 2 != 0) {
+                Foreign(t, i, std::to_string(end - from) + " hex digits in a row are no whole bytes");
+            } else {
+                Bytes(t, from, end, out);
+            }
+            i = end;
         }
     }
-    if (prefixed_) {
-        prefixed_ = false;
-        if (digits_ == 0) Fail(tokenPos_, "'0x' without digits");
-        if (digits_ == 1) {
-            Byte(static_cast<uint8_t>(high_));  // 0x5 is the byte 05
-            high_ = -1;
-        } else if (digits_ % 2 != 0) {
-            Fail(highPos_, "an odd number of hex digits after '0x' ends here");
-        }
-    }
+    if (word != std::string_view::npos) NotHex(t, word);
+    if (braces > 0) Fail(t, brace, "'{' is never closed");
+    return out;
 }
 
-void HexReader::Digit(int value, Pos pos) {
-    digits_ += prefixed_;
-    if (high_ < 0) {
-        high_ = value;
-        highPos_ = pos;
-    } else {
-        Byte(static_cast<uint8_t>(high_ << 4 | value));
-        high_ = -1;
-    }
-}
-
-void HexReader::Byte(uint8_t b) {
-    if (declaration_) FailChar(declarationPos_, declarationChar_, "is not a hex digit");
-    out_ += static_cast<char>(b);
-    ++bytes_;
-    if (out_.size() == kBatch) Flush();
-}
-
-void HexReader::Flush() {
-    if (!out_.empty()) sink_(reinterpret_cast<const uint8_t *>(out_.data()), out_.size());
-    out_.clear();
-}
-
-void HexReader::DumpLine() {
-    std::string_view s = lineText_;
-    if (s.ends_with('\r')) s.remove_suffix(1);
-    const size_t i = s.find_first_not_of(" \t");
-    if (i == std::string::npos) return;
-    const Pos start{lineAt_, line_, 1};
-    if (s.substr(i, s.find_last_not_of(" \t") + 1 - i) == "*") {
-        if (!started_) Fail(start.Plus(i), "'*' before any line it could repeat");
-        repeat_ = true;
-        return;
-    }
-    size_t j = i;
-    uint64_t offset = 0;
-    for (; j < s.size() && HexValue(s[j]) >= 0; ++j) {
-        if (j - i == 16) Fail(start.Plus(i), "an offset column longer than 16 digits");
-        offset = offset << 4 | static_cast<uint64_t>(HexValue(s[j]));
-    }
-    if (j == i) FailChar(start.Plus(i), s[i], "where the offset column should start");
-    if (form_ == Form::kXxd) {
-        if (j == s.size() || s[j] != ':') Fail(start.Plus(j), "no ':' after the offset column");
-        ++j;
-    } else if (j < s.size() && s[j] != ' ' && s[j] != '\t') {
-        FailChar(start.Plus(j), s[j], "is not a hex digit");
-    }
-    if (!started_) started_ = true, base_ = offset;
-    if (repeat_) {
-        // "*": the line before, again and again, up to this offset.
-        repeat_ = false;
-        const uint64_t gap = offset - base_ - bytes_;
-        if (offset > base_ + bytes_ && !previous_.empty() && gap % previous_.size() == 0 && gap <= kMostRepeated) {
-            for (uint64_t k = 0; k < gap; ++k) Byte(static_cast<uint8_t>(previous_[k % previous_.size()]));
-        }
-    }
-    if (offset != base_ + bytes_) {
-        Fail(start.Plus(i), "the offset column says " + Hex64(offset) + " where " + Hex64(base_ + bytes_) +
-                                " follows the lines before");
-    }
-    // The hex column: up to two blanks (xxd) or to '|' (hexdump -C), where the
-    // ASCII column starts.
-    const std::string_view rest = s.substr(j);
-    const std::string_view hex = rest.substr(0, form_ == Form::kXxd ? rest.find("  ") : rest.find('|'));
-    previous_.clear();
-    for (size_t k = 0; k < hex.size();) {
-        if (hex[k] == ' ' || hex[k] == '\t') {
-            ++k;
+std::string Dump(std::string_view t, bool xxd) {
+    std::string out, previous;  // previous: the bytes of the line before, for "*"
+    bool started = false, repeat = false;
+    uint64_t base = 0;  // the first line's offset
+    for (size_t start = 0; start < t.size();) {
+        const size_t eol = std::min(t.find('\n', start), t.size());
+        const std::string_view line = TrimRight(t.substr(start, eol - start));
+        const size_t i = line.find_first_not_of(" \t"), at = start;
+        start = eol + 1;
+        if (i == std::string_view::npos) continue;
+        if (line.substr(i) == "*") {
+            if (!started) Fail(t, at + i, "'*' before any line it could repeat");
+            repeat = true;
             continue;
         }
-        const size_t group = k;
-        for (; k < hex.size() && hex[k] != ' ' && hex[k] != '\t'; ++k) {
-            if (HexValue(hex[k]) < 0) FailChar(start.Plus(j + k), hex[k], "is not a hex digit");
+        size_t j = i;
+        uint64_t offset = 0;
+        for (; j < line.size() && HexValue(line[j]) >= 0; ++j) {
+            if (j - i == 16) Fail(t, at + i, "an offset column longer than 16 digits");
+            offset = offset << 4 | static_cast<uint64_t>(HexValue(line[j]));
         }
-        if ((k - group) % 2 != 0 || (form_ == Form::kHexdump && k - group != 2)) {
-            Fail(start.Plus(j + group), "a group of " + std::to_string(k - group) + " hex digits");
+        if (j == i) NotHex(t, at + i);
+        if (xxd && (j == line.size() || line[j] != ':')) Foreign(t, at + j, "no ':' after the offset column");
+        if (!started) started = true, base = offset;
+        const uint64_t want = offset - base;  // the bytes before the line, as its offset says
+        if (repeat && offset >= base && want > out.size() && !previous.empty() &&
+            (want - out.size()) % previous.size() == 0) {
+            // "*": the line before, again and again, up to this offset.
+            if (want > kMaxInput) Fail(t, at + i, "the lines '*' stands for make more than 67108864 bytes");
+            while (out.size() < want) out += previous;
         }
-        for (size_t d = group; d < k; d += 2) {
-            const auto b = static_cast<uint8_t>(HexValue(hex[d]) << 4 | HexValue(hex[d + 1]));
-            previous_ += static_cast<char>(b);
-            Byte(b);
+        repeat = false;
+        if (offset < base || want != out.size()) {
+            Fail(t, at + i,
+                 "the offset column says " + Hex64(offset) + " where " + Hex64(base + out.size()) +
+                     " follows the lines before");
+        }
+        // The hex column runs to two blanks (xxd) or to '|' (hexdump -C), where
+        // the ASCII column starts.
+        const size_t from = j + xxd, end = std::min(xxd ? line.find("  ", from) : line.find('|', from), line.size());
+        previous.clear();
+        for (size_t k = from; k < end;) {
+            if (line[k] == ' ') {
+                ++k;
+                continue;
+            }
+            const size_t group = k;
+            for (; k < end && line[k] != ' '; ++k) {
+                if (HexValue(line[k]) < 0) NotHex(t, at + k);
+            }
+            if (k - group != 2 && (k - group != 4 || !xxd)) {
+                Foreign(t, at + group, "a group of " + std::to_string(k - group) + " hex digits");
+            }
+            Bytes(line, group, k, previous);
+        }
+        std::string ascii;
+        for (const char b : previous) ascii += b >= 0x20 && b < 0x7F ? b : '.';
+        const std::string_view shown = line.substr(end);
+        const bool ok = xxd ? shown.ends_with(TrimRight(ascii)) &&
+                                  shown.find_first_not_of(' ') >= shown.size() - TrimRight(ascii).size()
+                            : shown == (previous.empty() ? "" : "|" + ascii + "|");
+        if (!ok) Foreign(t, at + end, "the ASCII column does not show the line's bytes");
+        out += previous;
+    }
+    if (repeat) Fail(t, t.size(), "no offset line after '*' says where the repeated lines end");
+    return out;
+}
+
+}  // namespace
+
+std::string Where(std::string_view text, size_t pos) {
+    const std::string_view before = text.substr(0, pos);
+    return "offset " + std::to_string(pos) + " (line " +
+           std::to_string(std::count(before.begin(), before.end(), '\n') + 1) + ", column " +
+           std::to_string(pos - (before.rfind('\n') + 1) + 1) + ")";
+}
+
+void CheckText(std::string_view text, size_t from) {
+    for (size_t i = from; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && !Blank(static_cast<char>(c))) || c == 0x7F) {
+            Foreign(text, i, "'" + Escape(text.substr(i, 1)) + "' is no character of hex text");
         }
     }
+}
+
+std::string ParseHex(std::string_view text) {
+    CheckText(text);
+    // "OFFSET:" starts an xxd line, "OFFSET  " a hexdump -C line when its ASCII
+    // column follows.
+    const size_t first = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
+    const std::string_view line = text.substr(first, text.find('\n', first) - first);
+    const size_t digits = std::find_if(line.begin(), line.end(), [](char c) { return HexValue(c) < 0; }) - line.begin();
+    const std::string_view rest = line.substr(digits);
+    if (digits > 0 && rest.starts_with(":")) return Dump(text, true);
+    if (digits >= 4 && rest.starts_with("  ") && rest.find('|') != rest.npos) return Dump(text, false);
+    return Free(text);
+}
+
+std::string ToHex(std::string_view bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char b : bytes) out += {kDigits[b >> 4], kDigits[b & 15]};
+    return out;
 }
 
 }  // namespace sshmsg

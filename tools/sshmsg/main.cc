@@ -15,6 +15,7 @@
 // (unknown message, bad option, unreadable or oversized input, bad JSON or
 // hex, a failed write to standard output), always as one line on stderr.
 #include <errno.h>
+#include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -29,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "input.h"
+#include "hex.h"
 #include "inspect.h"
 #include "messages.h"
 #include "record_json.h"
@@ -74,19 +75,74 @@ const Message &Need(const std::string &key) {
     throw std::runtime_error("unknown message '" + key + "' (see 'sshmsg list')");
 }
 
-Json ParseJson(const std::string &file) {
-    const std::string text = ReadJsonText(file);
-    try {
-        return Json::parse(text);
-    } catch (const Json::parse_error &e) {
-        // "[json.exception.parse_error.101] parse error at line 1, column 5: syntax error ..." becomes
-        // "offset 4 (line 1, column 5): syntax error ...", as hex text errors read.
-        std::string what = e.what();
-        if (const size_t at = what.find(" at line "); at != std::string::npos) what.erase(0, at + 4);
-        if (const size_t at = what.find(": "); at != std::string::npos) what.insert(at, ")").insert(0, "(");
-        throw std::runtime_error(InputName(file) + ": offset " + std::to_string(e.byte > 0 ? e.byte - 1 : 0) + " " +
-                                 what);
+std::string InputName(const std::string &file) { return file == "-" ? "standard input" : file; }
+
+// FILE ("-": standard input) whole: more than kMaxInput bytes of it (`what`
+// names them) are refused as soon as they are read, and so is a character no
+// hex text holds, for `hex`.
+std::string ReadAll(const std::string &file, const std::string &what, bool hex) {
+    const struct Fd {
+        int fd;
+        ~Fd() {
+            if (fd != STDIN_FILENO) close(fd);
+        }
+    } in{file == "-" ? STDIN_FILENO : open(file.c_str(), O_RDONLY | O_CLOEXEC)};
+    if (in.fd < 0) throw std::runtime_error(strerror(errno));
+    std::string text;
+    char chunk[65536];
+    for (ssize_t n; (n = read(in.fd, chunk, sizeof chunk)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw std::runtime_error(strerror(errno));
+        text.append(chunk, n);
+        if (hex) CheckText(text, text.size() - n);
+        if (text.size() > kMaxInput)
+            throw std::runtime_error("more than " + std::to_string(kMaxInput) + " bytes" + what);
     }
+    return text;
+}
+
+// The errors of reading FILE, each naming it.
+template <class F>
+auto Named(const std::string &file, F read) {
+    try {
+        return read();
+    } catch (const std::runtime_error &e) {
+        throw std::runtime_error(InputName(file) + ": " + e.what());
+    }
+}
+
+Json ReadJson(const std::string &file) {
+    return Named(file, [&] { return ParseJson(ReadAll(file, " of JSON", false)); });
+}
+
+// --offset and --length: the bytes of the input that form the buffer.
+struct Cut {
+    uint64_t offset = 0;
+    std::optional<uint32_t> length;
+};
+
+struct Buffer {
+    std::string bytes;
+    const uint8_t *data() const { return reinterpret_cast<const uint8_t *>(bytes.data()); }
+    uint32_t size() const { return static_cast<uint32_t>(bytes.size()); }
+};
+
+// The buffer in FILE, binary or hex text (see hex.h), cut as asked.
+Buffer ReadBuffer(const std::string &file, bool hex, const Cut &cut) {
+    const std::string in = Named(file, [&] {
+        const std::string text = ReadAll(file, hex ? " of hex text" : "", hex);
+        return hex ? ParseHex(text) : text;
+    });
+    const std::string size = "the " + std::to_string(in.size()) + (hex ? "-byte hex input" : "-byte input");
+    if (cut.offset > in.size()) {
+        throw std::runtime_error(InputName(file) + ": --offset " + std::to_string(cut.offset) + " is past the end of " +
+                                 size);
+    }
+    if (cut.length && *cut.length > in.size() - cut.offset) {
+        throw std::runtime_error(InputName(file) + ":" + (cut.offset ? " --offset " + std::to_string(cut.offset) : "") +
+                                 " --length " + std::to_string(*cut.length) + " runs past the end of " + size);
+    }
+    return {in.substr(cut.offset, cut.length.value_or(std::string::npos))};
 }
 
 // A numeric option: decimal, or hex after 0x; no sign, no blanks; lo to hi.
@@ -146,7 +202,7 @@ int List() {
 
 void WriteOut(const std::string &bytes, bool hex) {
     if (hex) {
-        Print("%s\n", ToHex(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size()).c_str());
+        Print("%s\n", ToHex(bytes).c_str());
         return;
     }
     if (isatty(STDOUT_FILENO)) throw std::runtime_error("refusing to write binary to a terminal (use --hex)");
@@ -166,7 +222,7 @@ std::string Pack(const Message &m, const void *record) {
 
 int Encode(const std::string &key, const std::string &file, bool hex, bool image) {
     const Message &m = Need(key);
-    const Json j = ParseJson(file);
+    const Json j = ReadJson(file);
     Records record(m.schema->recordSize, 1);
     Arena arena;
     FromJson(*m.schema, j, record.at(0), arena);
@@ -248,7 +304,7 @@ int Identify(const std::string &file, bool hex, const Cut &cut) {
     for (const Reading &r : readings) {
         Print("%s %s: %s\n", std::string(r.m->Name()).c_str(), Hex32(r.m->schema->msgId).c_str(),
               r.record.dump().c_str());
-        for (const std::string &w : r.warnings) Print("    warning: %s\n", Escape(w).c_str());
+        for (const std::string &w : r.warnings) Say("warning: " + std::string(r.m->Name()) + ": " + w);
     }
     return 0;
 }
@@ -302,7 +358,7 @@ std::string WhyRefused(const Message &m, Records &records, uint32_t n) {
 
 int Send(const std::string &key, const std::string &file, uint32_t count, uint64_t target, uint32_t handle) {
     const Message &m = Need(key);
-    const Json j = ParseJson(file);
+    const Json j = ReadJson(file);
     const Json items = j.is_array() ? j : Json::array({j});
     if (items.empty()) throw std::runtime_error("no records to send");
     const size_t total = items.size() * count;
@@ -338,7 +394,9 @@ int Run(int argc, char **argv) {
     CLI::App app{"Encode, decode and send the SSH client and server messages of libssh_msg_def.", "sshmsg"};
     app.set_version_flag("--version", "sshmsg 1.0.0");
     app.require_subcommand(1);
-    app.footer("Exit status: 0 success, 1 refused by the library (or by --strict), 2 usage, input or output error.");
+    app.footer(
+        "Exit status: 0 success, 1 refused by the library (or by --strict), 2 usage, input or output error.\n"
+        "The manual page, sshmsg(1) (man sshmsg), describes the commands, the JSON and hex forms and the limits.");
     std::string message, file = "-";
     bool hex = false, image = false, compact = false, strict = false;
     uint32_t count = 1, handle = 1;
@@ -350,11 +408,11 @@ int Run(int argc, char **argv) {
         command->add_option("FILE", file, kFileHelp);
         command->add_flag("--hex", hex, "read hex text: plain, 0x prefixes, a C initialiser, xxd or hexdump -C output");
         AddNumber(command, "--offset", cut.offset, 0, UINT64_MAX, "the buffer starts N bytes into the input");
-        AddNumber(command, "--length", cut.length, 0, kMaxBuffer, "the buffer is N bytes long (default: the rest)");
+        AddNumber(command, "--length", cut.length, 0, INT32_MAX, "the buffer is N bytes long (default: the rest)");
     };
 
     CLI::App *list = app.add_subcommand("list", "The messages: identifiers, record sizes, fields and kinds.");
-    CLI::App *encode = app.add_subcommand("encode", "Encode a record given as JSON (see README for the form).");
+    CLI::App *encode = app.add_subcommand("encode", "Encode a record given as JSON (see sshmsg(1) for the form).");
     encode->add_option("MESSAGE", message, kMessageHelp)->required();
     encode->add_option("FILE", file, kFileHelp);
     encode->add_flag("--hex", hex, "write hex text instead of binary");

@@ -56,14 +56,53 @@ bool ValidUtf8(std::string_view s) {
     return true;
 }
 
+// At most the first 40 characters of `text`, cut where a character starts.
+std::string Short(std::string text) {
+    if (text.size() <= 40) return text;
+    size_t cut = 40;
+    while (cut > 0 && (text[cut] & 0xC0) == 0x80) --cut;
+    return text.substr(0, cut) + "...";
+}
+
 uint32_t ScalarFromJson(const Json &j, const std::string &path) {
     if (!j.is_number_unsigned() || j.get<uint64_t>() > 0xFFFFFFFFu) {
-        Fail(path, "expected an integer 0..4294967295, got " + j.dump());
+        Fail(path, "expected an integer 0..4294967295, got " + Short(j.dump()));
     }
     return static_cast<uint32_t>(j.get<uint64_t>());
 }
 
 }  // namespace
+
+Json ParseJson(std::string_view text) {
+    // The parser builds any depth, and a value's dump recurses: deep nesting is
+    // refused first.
+    for (size_t i = 0, depth = 0, quoted = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            i += c == '\\';
+            quoted = c != '"';
+        } else if (c == '[' || c == '{') {
+            if (++depth > 32) throw std::runtime_error(Where(text, i) + ": JSON nested deeper than 32 levels");
+        } else {
+            depth -= depth > 0 && (c == ']' || c == '}');
+            quoted = c == '"';
+        }
+    }
+    try {
+        return Json::parse(text);
+    } catch (const Json::exception &e) {
+        // "[json.exception.parse_error.101] parse error at line 1, column 5: syntax error ...; last read: '...'"
+        // becomes "offset 4 (line 1, column 5): syntax error ...", with the text it quotes cut short.
+        const auto *parse = dynamic_cast<const Json::parse_error *>(&e);
+        std::string what = e.what();
+        what.erase(0, parse ? what.find(": ", what.find(" column ")) + 2 : what.find("] ") + 2);
+        if (const size_t at = what.find('\''); at != std::string::npos) {
+            const size_t end = std::min(what.find("'; expected", at + 1), what.size() - 1);
+            what.replace(at + 1, end - at - 1, Short(what.substr(at + 1, end - at - 1)));
+        }
+        throw std::runtime_error((parse ? Where(text, parse->byte > 0 ? parse->byte - 1 : 0) + ": " : "") + what);
+    }
+}
 
 Records::Records(uint32_t size, size_t count) : size_(size), bytes_(new unsigned char[size * count]()) {}
 
@@ -80,7 +119,7 @@ void *Arena::Array(uint32_t elementSize, size_t count) {
 
 Json BytesToJson(std::string_view bytes) {
     if (ValidUtf8(bytes)) return Json(std::string(bytes));
-    return Json{{"hex", ToHex(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size())}};
+    return Json{{"hex", ToHex(bytes)}};
 }
 
 std::string BytesFromJson(const Json &j, const std::string &path) {
@@ -89,12 +128,12 @@ std::string BytesFromJson(const Json &j, const std::string &path) {
         bytes = j.get<std::string>();
     } else if (j.is_object() && j.size() == 1 && j.contains("hex") && j["hex"].is_string()) {
         try {
-            bytes = FromHex(j["hex"].get<std::string>());
+            bytes = ParseHex(j["hex"].get<std::string>());
         } catch (const std::exception &e) {
             Fail(path, e.what());
         }
     } else {
-        Fail(path, "expected null, a string or {\"hex\": \"...\"}, got " + j.dump());
+        Fail(path, "expected null, a string or {\"hex\": \"...\"}, got " + Short(j.dump()));
     }
     if (bytes.find('\0') != std::string::npos) Fail(path, "a string cannot hold a NUL byte");
     return bytes;
@@ -119,7 +158,7 @@ Json ToJson(const smd::Schema &s, const void *record) {
 }
 
 void FromJson(const smd::Schema &s, const Json &j, void *record, Arena &arena, const std::string &path) {
-    if (!j.is_object()) Fail(path, std::string("expected an object (a ") + s.name + " record), got " + j.dump());
+    if (!j.is_object()) Fail(path, std::string("expected an object (a ") + s.name + " record), got " + Short(j.dump()));
     size_t known = 0;
     auto find = [&](const smd::Field &f, std::string *at) {
         *at = Join(path, f.name);
@@ -150,7 +189,7 @@ void FromJson(const smd::Schema &s, const Json &j, void *record, Arena &arena, c
                                        known += count != j.end();
                                        const size_t n = present && it->is_array() ? it->size() : 0;
                                        if (present && !it->is_array() && !it->is_null()) {
-                                           Fail(at, "expected an array or null, got " + it->dump());
+                                           Fail(at, "expected an array or null, got " + Short(it->dump()));
                                        }
                                        if (count != j.end() && ScalarFromJson(*count, Join(path, countName)) != n) {
                                            Fail(Join(path, countName),
@@ -172,7 +211,7 @@ void FromJson(const smd::Schema &s, const Json &j, void *record, Arena &arena, c
                 const smd::Field &f = s.fields[i];
                 found |= key == f.name || (f.kind == Kind::kVector && key == std::string(f.name) + "Count");
             }
-            if (!found) Fail(Join(path, key), std::string("no such member in ") + s.name);
+            if (!found) Fail(Join(path, Short(key)), std::string("no such member in ") + s.name);
         }
     }
 }
@@ -196,25 +235,6 @@ std::string Pretty(const Json &j, int indent) {
             (out.size() > 1 ? ",\n" : "\n") + pad + (object ? Json(key).dump() + ": " : "") + Pretty(value, indent + 2);
     }
     return out + "\n" + std::string(indent, ' ') + (object ? "}" : "]");
-}
-
-std::string ToHex(const uint8_t *data, size_t len) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * len);
-    for (size_t i = 0; i < len; ++i) {
-        out += kDigits[data[i] >> 4];
-        out += kDigits[data[i] & 15];
-    }
-    return out;
-}
-
-std::string FromHex(std::string_view text) {
-    std::string out;
-    HexReader reader([&](const uint8_t *bytes, size_t n) { out.append(reinterpret_cast<const char *>(bytes), n); });
-    reader.Feed(text);
-    reader.Finish();
-    return out;
 }
 
 std::string Escape(std::string_view text) {

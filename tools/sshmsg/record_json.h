@@ -8,7 +8,8 @@
 //                 element objects, or null
 // Reading accepts the same forms; an absent member is 0, null or empty, a
 // count member is optional but must match its array, and an unknown member is
-// an error. Errors are thrown as std::runtime_error naming the member's path.
+// an error. Errors are thrown as std::runtime_error naming the member's path
+// and quoting at most 40 characters of what it holds.
 #pragma once
 
 #include <stdint.h>
@@ -24,6 +25,9 @@
 namespace sshmsg {
 
 using Json = nlohmann::ordered_json;
+
+// JSON text nested at most 32 deep; errors say where in the text.
+Json ParseJson(std::string_view text);
 
 // Zeroed storage for `count` records of `size` bytes, aligned for any record.
 class Records {
@@ -60,11 +64,6 @@ std::string Pretty(const Json &j, int indent = 0);
 // A NUL-free byte string in the form described above, and back.
 Json BytesToJson(std::string_view bytes);
 std::string BytesFromJson(const Json &j, const std::string &path);
-
-// Lower-case hex, and hex text in any form of hex.h back to bytes (throws on
-// bad input).
-std::string ToHex(const uint8_t *data, size_t len);
-std::string FromHex(std::string_view text);
 
 // Text fit for a terminal: printable ASCII and valid UTF-8 stay, every other
 // byte (control bytes, C1 controls, stray bytes above 0x7F) is written \xNN.
