@@ -25,24 +25,9 @@ constexpr uint32_t ImageSize() {
     return 0;
 }
 
-#define SSHMSG_MESSAGE(Ns, Msg, ...)                                                         \
-    Message{&smd::k##Msg,                                                                    \
-            &smd::Observe<&smd::k##Msg, Collector>,                                          \
-            [](const uint8_t *b, uint32_t l, void *r) {                                      \
-                return Ns##_##Msg##__unpack(b, l, static_cast<Ns##_##Msg *>(r));             \
-            },                                                                               \
-            [](void *r) { Ns##_##Msg##_free__unpacked(static_cast<Ns##_##Msg *>(r)); },      \
-            [](const void *r, uint8_t *b, uint32_t *l) {                                     \
-                return Ns##_##Msg##__pack(static_cast<const Ns##_##Msg *>(r), b, l);         \
-            },                                                                               \
-            [](uint32_t h, const void *r, uint32_t n) {                                      \
-                return Ns##_##Msg##__sendmsg(h, static_cast<const Ns##_##Msg *>(r), n);      \
-            },                                                                               \
-            [](uint32_t h, const void *r, uint32_t n, uint64_t t) {                          \
-                return Ns##_##Msg##__sendtomsg(h, static_cast<const Ns##_##Msg *>(r), n, t); \
-            },                                                                               \
-            ImageWriter<&smd::k##Msg>(),                                                     \
-            ImageSize<&smd::k##Msg>()},
+#define SSHMSG_MESSAGE(Ns, Msg, ...)                                                                \
+    Message{smd::kOperationsOf<&smd::k##Msg>, &smd::k##Msg, &smd::Observe<&smd::k##Msg, Collector>, \
+            ImageWriter<&smd::k##Msg>(), ImageSize<&smd::k##Msg>()},
 
 // In the order the receive modules register them.
 const Message kMessages[] = {SSH_MSG_DEF_MESSAGES(SSHMSG_MESSAGE)};

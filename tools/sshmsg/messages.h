@@ -16,18 +16,13 @@ namespace sshmsg {
 
 namespace smd = ssh_msg_def::internal;
 
-struct Message {
+// A message: its exported operations in libssh_msg_def.so (Operations), its
+// schema, its observed decoder and its fixed image, if it is sent as one.
+struct Message : smd::Operations {
     const smd::Schema *schema;
     // The library's decoder telling a Collector what it reads (internal.h): true
     // when it accepts the buffer. Silent: no log line, no OS-layer memory.
     bool (*inspect)(const uint8_t *buf, uint32_t len, Collector &collector);
-    // The exported operations of libssh_msg_def.so, behind record-agnostic
-    // signatures.
-    uint32_t (*unpack)(const uint8_t *buf, uint32_t len, void *record);
-    void (*release)(void *record);
-    uint32_t (*pack)(const void *record, uint8_t *buf, uint32_t *len);
-    uint32_t (*sendmsg)(uint32_t handle, const void *records, uint32_t count);
-    uint32_t (*sendtomsg)(uint32_t handle, const void *records, uint32_t count, uint64_t target);
     // The fixed image the send path writes, for messages sent that way; else null.
     void (*image)(const void *record, uint8_t *out);
     uint32_t imageSize;
