@@ -1,29 +1,31 @@
-// Non-template parts of the decoder: the log lines of its refusals, out of the
-// inlined decoding code.
+// Non-template part of the decoder: the log line of a refusal, with the code
+// and format of its report (refusal.h), out of the inlined decoding code. The
+// lines keep their source lines: 11 for the parameters, 19, 21 and 23 for the
+// table checks, 25 for a failed allocation.
 #include "decode.h"
 
 namespace ssh_msg_def::internal {
 
-const char kMallocFormat[] = "[ZIRKO]:Malloc unpack data unsuccess, size(%u)";
-const char kMallocWideFormat[] = "[ZIRKO]:Malloc unpack data unsuccess,                size(%u)";
-
-void LogUnpackParams(Context &ctx, const char *tag, const void *buf, uint32_t len, const void *record) {
-    SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Param invalid(%s, %d, %s)", NullName(buf),
-                    static_cast<int32_t>(len), NullName(record));
-}
-
-void LogRefusal(Context &ctx, const char *tag, const char *mallocFormat, Rule rule, uint32_t pos, uint32_t value,
-                uint32_t len) {
-    // Refuse calls this for the table checks and failed allocations only.
-    if (rule == Rule::kTableOffset) {
-        SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Table offset(%u) is out of range(4 - %u)", value, len);
+void LogRefusal(Context &ctx, const char *tag, Refuser who, Rule rule, uint32_t pos, uint32_t value, uint32_t len) {
+    if (const Report r = ReportOf(who, rule); rule == Rule::kParams) {  // value: the length
+        SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, GivenName(pos, kBufferGiven), static_cast<int32_t>(value),
+                        GivenName(pos, kRecordGiven));
+    } else if (rule == Rule::kTableOffset) {
+        // Refuse calls this for the rules whose report has a line only: the
+        // parameters, the three table checks and a failed allocation. Each
+        // line takes its rule's arguments: the table offset and the buffer's
+        // length; the vtable offset and the length less 4; the vtable length
+        // and the bytes from the vtable to the end; the size that failed.
+        SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, value, len);
     } else if (rule == Rule::kVtableOffset) {
-        SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable offset(%u) is out of range(4 - %u)", value, len - 4);
-    } else if (rule == Rule::kVtableLength) {  // pos: the vtable
-        SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Vtable Len(%u) is out of range(0 - %u)", value, len - pos);
+        SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, value, len - 4);
+    } else if (rule == Rule::kVtableLength) {
+        SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, value, len - pos);
     } else {
-        SSH_MSG_DEF_LOG(ctx, kCodeNoMemory, tag, mallocFormat, value);
+        SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, value);
     }
 }
+
+template bool RefuseParams<void>(Context &, const char *, const uint8_t *, uint32_t, const void *, void *);
 
 }  // namespace ssh_msg_def::internal

@@ -19,6 +19,7 @@
 #include <type_traits>
 
 #include "bounds_checked.h"
+#include "refusal.h"
 #include "schema.h"
 #include "walk.h"
 #include "wire.h"
@@ -41,23 +42,9 @@ enum class Item : uint8_t {
     kElement,       // u32 element offset at W + 4 + 4i: value is its target
 };
 
-enum class Rule : uint8_t {
-    kParams,        // missing buffer or record, or a length below 4 or above 2^31 - 1
-    kTableOffset,   // value: the table offset, outside 4 to len - 4
-    kVtableOffset,  // value: the vtable offset, outside 4 to len - 4
-    kVtableLength,  // value: a vtable length running past the end
-    kPastEnd,       // value: the bytes wanted at pos, past the end
-    kWraps,         // value: a forward offset whose target wraps past 2^32
-    kCount,         // value: a list count above 0x3FFFFFFF
-    kNoMemory,      // value: the size of the allocation that failed
-};
-
-extern const char kMallocFormat[];      // root and guarded nested decoders
-extern const char kMallocWideFormat[];  // plain nested decoders
-
 // Everything a decode carries down to its reads and checks: the buffer and,
 // for a refusal, the module that logs it, the tag of the decoder at work and
-// that decoder's allocation-failure format. The byte order is a compile-time
+// what kind of refuser it is (refusal.h). The byte order is a compile-time
 // constant. An Observer, when there is one, has Item(item, pos, value, name)
 // and Refuse(rule, pos, value) called as the decode goes.
 template <bool kSwap, class Observer = void>
@@ -66,7 +53,7 @@ struct Frame {
     uint32_t len;  // 4 to 2^31 - 1: the parameter check refuses anything else
     Context *ctx;
     const char *tag;
-    const char *mallocFormat;
+    Refuser who;
     Observer *observer;
     static constexpr bool swap = kSwap;
     static constexpr bool kObserved = !std::is_void_v<Observer>;
@@ -74,8 +61,8 @@ struct Frame {
     // The frame of S's nested decoder, on the same buffer.
     template <const Schema *S>
     [[SSH_MSG_DEF_INLINE]] Frame Nested() const {
-        const char *format = S->nested == NestedForm::kGuarded ? kMallocFormat : kMallocWideFormat;
-        return {buf, len, ctx, S->tags.nested, format, observer};
+        const Refuser who = S->nested == NestedForm::kPlain ? Refuser::kPlainDecoder : Refuser::kDecoder;
+        return {buf, len, ctx, S->tags.nested, who, observer};
     }
 };
 
@@ -85,19 +72,12 @@ template <class F>
     if constexpr (F::kObserved) f.observer->Item(item, pos, value, name);
 }
 
-// The log line of a refusal, for the rules that have one.
-[[gnu::cold]] void LogRefusal(Context &ctx, const char *tag, const char *mallocFormat, Rule rule, uint32_t pos,
-                              uint32_t value, uint32_t len);
-[[gnu::cold]] void LogUnpackParams(Context &ctx, const char *tag, const void *buf, uint32_t len, const void *record);
-
-// Ends a decode: writes the rule's log line, when it has one (the table checks
-// and a failed allocation; the field checks refuse silently), and tells the
-// observer. Returns false, for the caller to return.
+// Ends a decode, the parameter check's included: writes the log line its
+// report has, if any (refusal.h), and tells the observer. Returns false, for
+// the caller to return.
 template <Rule kRule, class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool Refuse(const F &f, uint32_t pos, uint32_t value) {
-    if constexpr (kRule <= Rule::kVtableLength || kRule == Rule::kNoMemory) {
-        LogRefusal(*f.ctx, f.tag, f.mallocFormat, kRule, pos, value, f.len);
-    }
+    if constexpr (Logged(kRule)) LogRefusal(*f.ctx, f.tag, f.who, kRule, pos, value, f.len);
     if constexpr (F::kObserved) f.observer->Refuse(kRule, pos, value);
     return false;
 }
@@ -383,6 +363,16 @@ template <const Schema *S, class F>
     return ok;
 }
 
+// A root decoder's refusal of its parameters, out of line: one copy serves
+// every decoder (the library's is decode.cc's).
+template <class Observer>
+[[gnu::cold, gnu::noinline]] bool RefuseParams(Context &ctx, const char *tag, const uint8_t *buf, uint32_t len,
+                                               const void *record, Observer *observer) {
+    const Frame<false, Observer> f{buf, len, &ctx, tag, Refuser::kDecoder, observer};
+    return Refuse<Rule::kParams>(f, Given(buf, record), len);
+}
+extern template bool RefuseParams<void>(Context &, const char *, const uint8_t *, uint32_t, const void *, void *);
+
 // The root decoder on the module context ctx: true with a filled record, false
 // with a record that owns nothing (untouched, zeroed, or released with the
 // scalars read so far). With an observer, it is told every item read and the
@@ -390,14 +380,13 @@ template <const Schema *S, class F>
 template <const Schema *S, class Observer = void>
 [[nodiscard]] bool Decode(Context &ctx, const uint8_t *buf, uint32_t len, void *record, Observer *observer = nullptr) {
     if (!ParamsValid(buf, len, record)) [[unlikely]] {
-        LogUnpackParams(ctx, S->tags.unpack, buf, len, record);
-        if constexpr (!std::is_void_v<Observer>) observer->Refuse(Rule::kParams, 0, len);
-        return false;
+        return RefuseParams<Observer>(ctx, S->tags.unpack, buf, len, record, observer);
     }
     if (ctx.byteOrder != 0) {
-        return DecodeRoot<S>(Frame<true, Observer>{buf, len, &ctx, S->tags.unpack, kMallocFormat, observer}, record);
+        return DecodeRoot<S>(Frame<true, Observer>{buf, len, &ctx, S->tags.unpack, Refuser::kDecoder, observer},
+                             record);
     }
-    return DecodeRoot<S>(Frame<false, Observer>{buf, len, &ctx, S->tags.unpack, kMallocFormat, observer}, record);
+    return DecodeRoot<S>(Frame<false, Observer>{buf, len, &ctx, S->tags.unpack, Refuser::kDecoder, observer}, record);
 }
 
 // The library's decoder, on its receive module's context.

@@ -1,11 +1,12 @@
-// Non-template part of the encoder: the root writer's parameter log.
+// Non-template part of the encoder: the root writer's parameter line, with the
+// code and format of its report (refusal.h).
 #include "encode.h"
 
 namespace ssh_msg_def::internal {
-
-void LogPackParams(Context &ctx, const char *tag, const void *buf, uint32_t avail, const void *record) {
-    SSH_MSG_DEF_LOG(ctx, kCodeInvalid, tag, "[ZIRKO]:Param invalid(%s, %u, %s)", NullName(buf), avail,
-                    NullName(record));
+void LogWriterRefusal(Context &ctx, const char *tag, uint32_t given, uint32_t avail) {
+    SSH_MSG_DEF_LOG(ctx, ReportOf(Refuser::kRootWriter, Rule::kParams).code, tag,
+                    ReportOf(Refuser::kRootWriter, Rule::kParams).format, GivenName(given, kBufferGiven), avail,
+                    GivenName(given, kRecordGiven));
 }
 
 }  // namespace ssh_msg_def::internal

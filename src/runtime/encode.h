@@ -22,6 +22,7 @@
 #include <array>
 
 #include "bounds_checked.h"
+#include "refusal.h"
 #include "schema.h"
 #include "ssh_msg_def/msg_common.h"
 #include "walk.h"
@@ -36,8 +37,6 @@ struct Cursor {
     uint8_t *next;  // next byte to write
     static constexpr bool swap = kSwap;
 };
-
-[[gnu::cold]] void LogPackParams(Context &ctx, const char *tag, const void *buf, uint32_t avail, const void *record);
 
 // A vector is written only when its count is not 0 and its array is set.
 inline bool VectorPresent(const void *record, const Field &f, uint32_t *count, const uint8_t **array) {
@@ -343,7 +342,7 @@ template <const Schema *S>
                                                      const uint32_t *lengths) {
     Context &ctx = *S->send;
     if (buf == nullptr || avail < 4 || record == nullptr) [[unlikely]] {
-        LogPackParams(ctx, S->tags.pack, buf, avail, record);
+        LogWriterRefusal(ctx, S->tags.pack, Given(buf, record), avail);
         return 0;
     }
     resolve_cache_hooks(ctx);

@@ -24,19 +24,34 @@ enum class Kind : uint8_t {
     kVector,  // pointer to owned element records, with a uint32_t count member named <array>Count
 };
 
-// Root decoder forms. A self-contained root checks the root table itself and
-// zeroes the record only once the table passed; a delegating root zeroes the
-// record first and hands the root table to the message's nested decoder.
+// The forms of a message's decoders and sends: each decides what a refusal
+// leaves or which tag it carries, or how the message travels.
+//
+// Root decoder:
+// - kSelfContained checks the root table before it touches the record, so a
+//   buffer refused there leaves the record untouched, logged under the root's
+//   tag. The default.
+// - kDelegating zeroes the record, then hands the root table to the message's
+//   own nested decoder, so a refusal there leaves the record all zero, logged
+//   under the nested decoder's tag. For a message whose root refusals must
+//   read as its nested decoder's.
 enum class RootForm : uint8_t { kSelfContained, kDelegating };
 
-// Nested decoder forms. A guarded one, if its record owns memory, releases it
-// after a field failure; a plain one leaves that to its caller and logs
-// allocation failures with the wide message. kNone: the message is never
-// nested.
+// Nested decoder, for a message that another holds (kNone: no other does):
+// - kGuarded releases its own record when a field fails (if the record owns
+//   memory), and a failed allocation has the usual line. For a message that
+//   must leave nothing behind itself wherever it is held.
+// - kPlain leaves the release to its caller, and a failed allocation has the
+//   wide line. For a message whose holder cleans up, and the nested decoder a
+//   delegating root hands its table to.
 enum class NestedForm : uint8_t { kNone, kGuarded, kPlain };
 
-// How a message is sent: its compact encoding, or the fixed image of an
-// all-scalar message (every field present, vtable after the table).
+// Send:
+// - kEncoded: the compact encoding, in a buffer of exactly its size, a batch
+//   in the 65536-byte area. The default.
+// - kFixedImage: the fixed image of an all-scalar message (every field
+//   present, the vtable after the table): a single send allocates nothing and
+//   a batch has no area limit. For a message whose receivers take the image.
 enum class SendForm : uint8_t { kEncoded, kFixedImage };
 
 struct Schema;
