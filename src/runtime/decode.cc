@@ -6,8 +6,8 @@
 
 namespace ssh_msg_def::internal {
 
-void LogRefusal(Context &ctx, const char *tag, Refuser who, Rule rule, uint32_t pos, uint32_t value, uint32_t len) {
-    if (const Report r = ReportOf(who, rule); rule == Rule::kParams) {  // value: the length
+void LogRefusal(Context &ctx, const char *tag, bool plain, Rule rule, uint32_t pos, uint32_t value, uint32_t len) {
+    if (const Report r = DecoderReport(plain, rule); rule == Rule::kParams) {  // value: the length
         SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, GivenName(pos, kBufferGiven), static_cast<int32_t>(value),
                         GivenName(pos, kRecordGiven));
     } else if (rule == Rule::kTableOffset) {

@@ -44,7 +44,7 @@ enum class Item : uint8_t {
 
 // Everything a decode carries down to its reads and checks: the buffer and,
 // for a refusal, the module that logs it, the tag of the decoder at work and
-// what kind of refuser it is (refusal.h). The byte order is a compile-time
+// whether it is a plain nested one (refusal.h). The byte order is a compile-time
 // constant. An Observer, when there is one, has Item(item, pos, value, name)
 // and Refuse(rule, pos, value) called as the decode goes.
 template <bool kSwap, class Observer = void>
@@ -53,7 +53,7 @@ struct Frame {
     uint32_t len;  // 4 to 2^31 - 1: the parameter check refuses anything else
     Context *ctx;
     const char *tag;
-    Refuser who;
+    bool plain;  // a plain nested decoder's frame: its failed allocation has the wide line
     Observer *observer;
     static constexpr bool swap = kSwap;
     static constexpr bool kObserved = !std::is_void_v<Observer>;
@@ -61,8 +61,7 @@ struct Frame {
     // The frame of S's nested decoder, on the same buffer.
     template <const Schema *S>
     [[SSH_MSG_DEF_INLINE]] Frame Nested() const {
-        const Refuser who = S->nested == NestedForm::kPlain ? Refuser::kPlainDecoder : Refuser::kDecoder;
-        return {buf, len, ctx, S->tags.nested, who, observer};
+        return {buf, len, ctx, S->tags.nested, S->nested == NestedForm::kPlain, observer};
     }
 };
 
@@ -77,7 +76,7 @@ template <class F>
 // the caller to return.
 template <Rule kRule, class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool Refuse(const F &f, uint32_t pos, uint32_t value) {
-    if constexpr (Logged(kRule)) LogRefusal(*f.ctx, f.tag, f.who, kRule, pos, value, f.len);
+    if constexpr (Logged(kRule)) LogRefusal(*f.ctx, f.tag, f.plain, kRule, pos, value, f.len);
     if constexpr (F::kObserved) f.observer->Refuse(kRule, pos, value);
     return false;
 }
@@ -368,7 +367,7 @@ template <const Schema *S, class F>
 template <class Observer>
 [[gnu::cold, gnu::noinline]] bool RefuseParams(Context &ctx, const char *tag, const uint8_t *buf, uint32_t len,
                                                const void *record, Observer *observer) {
-    const Frame<false, Observer> f{buf, len, &ctx, tag, Refuser::kDecoder, observer};
+    const Frame<false, Observer> f{buf, len, &ctx, tag, false, observer};
     return Refuse<Rule::kParams>(f, Given(buf, record), len);
 }
 extern template bool RefuseParams<void>(Context &, const char *, const uint8_t *, uint32_t, const void *, void *);
@@ -383,10 +382,9 @@ template <const Schema *S, class Observer = void>
         return RefuseParams<Observer>(ctx, S->tags.unpack, buf, len, record, observer);
     }
     if (ctx.byteOrder != 0) {
-        return DecodeRoot<S>(Frame<true, Observer>{buf, len, &ctx, S->tags.unpack, Refuser::kDecoder, observer},
-                             record);
+        return DecodeRoot<S>(Frame<true, Observer>{buf, len, &ctx, S->tags.unpack, false, observer}, record);
     }
-    return DecodeRoot<S>(Frame<false, Observer>{buf, len, &ctx, S->tags.unpack, Refuser::kDecoder, observer}, record);
+    return DecodeRoot<S>(Frame<false, Observer>{buf, len, &ctx, S->tags.unpack, false, observer}, record);
 }
 
 // The library's decoder, on its receive module's context.

@@ -4,9 +4,8 @@
 
 namespace ssh_msg_def::internal {
 void LogWriterRefusal(Context &ctx, const char *tag, uint32_t given, uint32_t avail) {
-    SSH_MSG_DEF_LOG(ctx, ReportOf(Refuser::kRootWriter, Rule::kParams).code, tag,
-                    ReportOf(Refuser::kRootWriter, Rule::kParams).format, GivenName(given, kBufferGiven), avail,
-                    GivenName(given, kRecordGiven));
+    SSH_MSG_DEF_LOG(ctx, kWriterParamsReport.code, tag, kWriterParamsReport.format, GivenName(given, kBufferGiven),
+                    avail, GivenName(given, kRecordGiven));
 }
 
 }  // namespace ssh_msg_def::internal

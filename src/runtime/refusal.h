@@ -1,5 +1,5 @@
-// Every way an operation of the library refuses, and what it reports: one table
-// for the decoders, the root writer, `__pack` and the sends. A refusal ends the
+// Every way an operation of the library refuses, and what it reports: the
+// decoders, the root writer, `__pack` and the sends. A refusal ends the
 // operation; it is logged only where its report has a line, with that line's
 // code and format, under the tag of the decoder or writer at work.
 #ifndef SSH_MSG_DEF_RUNTIME_REFUSAL_H
@@ -28,14 +28,6 @@ enum class Rule : uint8_t {
 inline constexpr uint32_t kBufferGiven = 1;
 inline constexpr uint32_t kRecordGiven = 2;
 
-// Who refuses, as far as it decides what is reported.
-enum class Refuser : uint8_t {
-    kDecoder,       // a root decoder, or a guarded nested one
-    kPlainDecoder,  // a plain nested decoder: a failed allocation has the wide line
-    kRootWriter,    // the writer behind `__pack` and the sends: its parameter check
-    kQuiet,         // `__pack` and the sends: they return SSH_MSG_DEF_ERROR and log nothing
-};
-
 // The log line of a refusal: its code and printf format, or none.
 struct Report {
     uint32_t code;
@@ -43,35 +35,37 @@ struct Report {
 };
 
 inline constexpr char kParamsFormat[] = "[ZIRKO]:Param invalid(%s, %d, %s)";
-inline constexpr char kWriterParamsFormat[] = "[ZIRKO]:Param invalid(%s, %u, %s)";
 inline constexpr char kMallocFormat[] = "[ZIRKO]:Malloc unpack data unsuccess, size(%u)";
 inline constexpr char kMallocWideFormat[] = "[ZIRKO]:Malloc unpack data unsuccess,                size(%u)";
 
-// The table. A decoder logs its parameter check, its table checks and a failed
-// allocation, by rule; a field whose offsets break a rule ends the decode
-// without a line. The root writer logs its parameter check only.
+// The table of the decoders, by rule. A decoder logs its parameter check, its
+// table checks and a failed allocation; a field whose offsets break a rule
+// ends the decode without a line.
 inline constexpr Report kDecoderReports[] = {
     {kCodeInvalid, kParamsFormat},                                        // kParams
     {kCodeInvalid, "[ZIRKO]:Table offset(%u) is out of range(4 - %u)"},   // kTableOffset
     {kCodeInvalid, "[ZIRKO]:Vtable offset(%u) is out of range(4 - %u)"},  // kVtableOffset
     {kCodeInvalid, "[ZIRKO]:Vtable Len(%u) is out of range(0 - %u)"},     // kVtableLength
-    {0, nullptr},                                                         // kPastEnd
-    {0, nullptr},                                                         // kWraps
-    {0, nullptr},                                                         // kCount
+    {},                                                                   // kPastEnd
+    {},                                                                   // kWraps
+    {},                                                                   // kCount
     {kCodeNoMemory, kMallocFormat},                                       // kNoMemory
 };
 
-constexpr Report ReportOf(Refuser who, Rule rule) {
-    if (who == Refuser::kQuiet) return {0, nullptr};
-    if (who == Refuser::kRootWriter) {
-        return rule == Rule::kParams ? Report{kCodeInvalid, kWriterParamsFormat} : Report{0, nullptr};
-    }
-    if (who == Refuser::kPlainDecoder && rule == Rule::kNoMemory) return {kCodeNoMemory, kMallocWideFormat};
-    return kDecoderReports[static_cast<uint8_t>(rule)];
+// A decoder's report: the table's, except that a plain nested decoder's failed
+// allocation has the wide line.
+constexpr Report DecoderReport(bool plain, Rule rule) {
+    return plain && rule == Rule::kNoMemory ? Report{kCodeNoMemory, kMallocWideFormat}
+                                            : kDecoderReports[static_cast<uint8_t>(rule)];
 }
 
+// The root writer behind `__pack` and the sends reports its parameter check
+// only, its room unsigned. `__pack` and the sends themselves report nothing:
+// every refusal of theirs returns SSH_MSG_DEF_ERROR.
+inline constexpr Report kWriterParamsReport = {kCodeInvalid, "[ZIRKO]:Param invalid(%s, %u, %s)"};
+
 // Whether a decoder's refusal by this rule is logged.
-constexpr bool Logged(Rule rule) { return ReportOf(Refuser::kDecoder, rule).format != nullptr; }
+constexpr bool Logged(Rule rule) { return kDecoderReports[static_cast<uint8_t>(rule)].format != nullptr; }
 
 // The given pointers of a parameter check, as its report's pos.
 inline uint32_t Given(const void *buf, const void *record) {
@@ -82,7 +76,7 @@ inline const char *GivenName(uint32_t given, uint32_t which) { return (given & w
 // Writes the log line of a refusal whose report has one: the decoders' rules
 // (decode.cc) and the root writer's parameter check (encode.cc), each from
 // the source line of its own kind.
-[[gnu::cold]] void LogRefusal(Context &ctx, const char *tag, Refuser who, Rule rule, uint32_t pos, uint32_t value,
+[[gnu::cold]] void LogRefusal(Context &ctx, const char *tag, bool plain, Rule rule, uint32_t pos, uint32_t value,
                               uint32_t len);
 [[gnu::cold]] void LogWriterRefusal(Context &ctx, const char *tag, uint32_t given, uint32_t avail);
 
