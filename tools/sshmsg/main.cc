@@ -47,9 +47,9 @@ struct Refused : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The encoding area of a batch (msg_common.h): the batch is refused when its
-// encodings do not fit in it.
-constexpr uint32_t kBatchArea = 65536;
+// The encoding area of a batch: the batch is refused when its encodings do not
+// fit in it.
+constexpr uint32_t kBatchArea = SSH_MSG_DEF_BATCH_AREA;
 
 // The first failed write to standard output, reported when it is closed.
 int gWriteError = 0;
