@@ -13,6 +13,32 @@ void Fail(const char *condition, const std::string &detail) {
     abort();
 }
 
+namespace {
+
+void OnCall(const ZvdHost_Call *c, void *) {
+    if (c->kind == ZVD_HOST_CACHE_ALLOC) gSeen.cache.push_back({c->size, c->tag, c->block == nullptr});
+}
+
+void OnLog(const ZvdHost_LogLine *l, void *) { gSeen.logs.push_back({l->code, l->tag, l->text}); }
+
+ZvdHost_Counters Counters() {
+    ZvdHost_Counters c;
+    ZvdHost_GetCounters(&c);
+    return c;
+}
+
+}  // namespace
+
+void Reset(long refuse) {
+    ZvdHost_SetTrace(OnCall, nullptr);
+    ZvdHost_SetLogSink(OnLog, nullptr);
+    ZvdHost_FailAllocation(static_cast<uint64_t>(refuse + 1));
+    gSeen = {};
+}
+
+long Live() { return static_cast<long>(Counters().liveBlocks); }
+long BadFrees() { return static_cast<long>(Counters().badFrees); }
+
 std::string MallocText(const char *tag, uint32_t size) {
     // Plain nested decoders log the wide form of the message.
     bool wide = false;

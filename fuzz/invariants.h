@@ -14,7 +14,7 @@
 //   tells an observer of the decode of its failed size;
 // - a release nulls every owned pointer and nothing else, and a second one is
 //   harmless.
-// Blocks are counted and their frees matched by the recording platform stand-in.
+// Blocks are counted and their frees checked by the host OS layer.
 // A broken promise prints what broke and aborts, which libFuzzer reports.
 #ifndef SSH_MSG_DEF_FUZZ_INVARIANTS_H
 #define SSH_MSG_DEF_FUZZ_INVARIANTS_H
@@ -28,13 +28,38 @@
 
 #include "internal.h"
 #include "record_text.h"
-#include "recorder.h"
+#include "ssh_msg_def/zvd_host.h"
 
 namespace smd_fuzz {
 
 namespace smd = ssh_msg_def::internal;
 using Bytes = std::vector<uint8_t>;
 using Record = std::vector<uint8_t>;  // record storage of exactly the record's size
+
+using smd_text::Describe;
+
+// What the host OS layer was asked since Reset(): record allocations (a
+// refused one with a null block) and log lines.
+struct Allocation {
+    uint32_t size;
+    std::string tag;
+    bool refused = false;
+};
+struct LogLine {
+    uint32_t code;
+    std::string tag, text;
+};
+struct Seen {
+    std::vector<Allocation> cache;
+    std::vector<LogLine> logs;
+};
+inline Seen gSeen;
+
+// Forgets what was seen and any allocation yet to be refused; `refuse`: the
+// allocation to refuse, counted from 0, or -1.
+void Reset(long refuse = -1);
+long Live();      // blocks allocated and not freed
+long BadFrees();  // frees the layer found wrong
 
 // The operation under check, named in failure reports.
 inline const char *gWhere = "";
@@ -114,8 +139,8 @@ void CheckRelease(void *rec, size_t liveAfter = 0) {
     for (int round = 0; round < 2; ++round) {
         smd::FreeUnpacked<S>(rec);
         SMD_CHECK(memcmp(rec, want.data(), S->recordSize) == 0, Describe<S>(rec));
-        SMD_CHECK(rec_live_blocks() == static_cast<long>(liveAfter) && rec_free_errors() == 0,
-                  "live " + std::to_string(rec_live_blocks()) + ", bad frees " + std::to_string(rec_free_errors()));
+        SMD_CHECK(Live() == static_cast<long>(liveAfter) && BadFrees() == 0,
+                  "live " + std::to_string(Live()) + ", bad frees " + std::to_string(BadFrees()));
     }
 }
 
@@ -152,7 +177,7 @@ Bytes CheckRoundTrip(const void *rec, const std::string &want, bool swapped = fa
     }
 
     Record back(S->recordSize);
-    const long live = rec_live_blocks();
+    const long live = Live();
     SMD_CHECK(smd::Unpack<S>(enc.data(), size, back.data()), want);
     SMD_CHECK(Describe<S>(back.data()) == want, Describe<S>(back.data()) + "\nwanted\n" + want);
     Bytes again(size);
@@ -167,11 +192,6 @@ Bytes CheckRoundTrip(const void *rec, const std::string &want, bool swapped = fa
     }
     return enc;
 }
-
-struct Allocation {
-    uint32_t size;
-    std::string tag;
-};
 
 // What an observer of a decode was told: how many refusals, and the last.
 struct Refusals {
@@ -191,33 +211,31 @@ bool Observe(const uint8_t *buf, uint32_t len, void *record, Refusals &seen);
 // Fails each allocation of the decode of `in` in turn; `full` is its result.
 template <const smd::Schema *S>
 void CheckAllocationFailures(const Bytes &in, const void *full, const std::vector<Allocation> &allocs) {
-    const long live = rec_live_blocks();
+    const long live = Live();
     for (size_t k = 0; k < allocs.size(); ++k) {
         auto at = [&] { return "allocation " + std::to_string(k) + " of " + Describe<S>(full); };
-        rec_reset();
-        rec_fail_alloc_at(static_cast<long>(k));
+        Reset(static_cast<long>(k));
         Record out(S->recordSize);
         SMD_CHECK(!smd::Unpack<S>(in.data(), static_cast<uint32_t>(in.size()), out.data()), at());
-        const RecEvent *failed = rec_find(REC_CACHE_ALLOC, k);
-        SMD_CHECK(rec_count_kind(REC_CACHE_ALLOC) == k + 1 && failed->ptr == nullptr && failed->a == allocs[k].size &&
-                      allocs[k].tag == failed->tag,
+        const Allocation &failed = gSeen.cache.back();
+        SMD_CHECK(gSeen.cache.size() == k + 1 && failed.refused && failed.size == allocs[k].size &&
+                      allocs[k].tag == failed.tag,
                   at());
-        const RecEvent *log = rec_find(REC_LOG, 0);
-        SMD_CHECK(rec_count_kind(REC_LOG) == 1 && log->a == smd::kCodeNoMemory && allocs[k].tag == log->tag &&
-                      log->text == MallocText(failed->tag, failed->a),
+        SMD_CHECK(gSeen.logs.size() == 1 && gSeen.logs[0].code == smd::kCodeNoMemory &&
+                      allocs[k].tag == gSeen.logs[0].tag &&
+                      gSeen.logs[0].text == MallocText(failed.tag.c_str(), failed.size),
                   at());
         SMD_CHECK(Describe<S>(out.data()) == Describe<S>(AfterFailedAllocation<S>(full, k).data()),
                   at() + "\nleft " + Describe<S>(out.data()));
         CheckRelease<S>(out.data(), live);
         // An observer (the inspection tool, say) is told why: one refusal, of the failed size.
-        rec_reset();
-        rec_fail_alloc_at(static_cast<long>(k));
+        Reset(static_cast<long>(k));
         Refusals seen;
         SMD_CHECK(!Observe<S>(in.data(), static_cast<uint32_t>(in.size()), out.data(), seen) && seen.count == 1 &&
                       seen.rule == smd::Rule::kNoMemory && seen.value == allocs[k].size,
                   at());
     }
-    rec_reset();
+    Reset();
 }
 
 // Every invariant for one input to one decoder. Returns the number of
@@ -229,16 +247,16 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
     const Bytes in(data, data + size);  // exactly sized: a sanitizer sees any read past the end
     const uint32_t len = static_cast<uint32_t>(size);
     Record rec(S->recordSize);
-    rec_reset();
+    Reset();
 
     // A length of 2^31 or more is refused before anything is read or written.
     SMD_CHECK(!smd::Unpack<S>(in.data(), len | 0x80000000u, rec.data()) && rec == Record(S->recordSize), "");
     // So is it when observed: the same line is logged, and the observer told so,
     // with the pointers that were given (an empty input may have no buffer).
-    rec_reset();
+    Reset();
     Refusals params;
     SMD_CHECK(!Observe<S>(in.data(), len | 0x80000000u, rec.data(), params) && rec == Record(S->recordSize) &&
-                  rec_count_kind(REC_LOG) == 1 && params.count == 1 && params.rule == smd::Rule::kParams &&
+                  gSeen.logs.size() == 1 && params.count == 1 && params.rule == smd::Rule::kParams &&
                   params.pos == smd::Given(in.data(), rec.data()) && params.value == (len | 0x80000000u),
               "");
 
@@ -249,23 +267,22 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
     const std::string seenText = Describe<S>(seenRec.data());
     if (seenOk) smd::FreeUnpacked<S>(seenRec.data());
 
-    rec_reset();
+    Reset();
     const bool ok = smd::Unpack<S>(in.data(), len, rec.data());
     SMD_CHECK(in == Bytes(data, data + size), "the buffer changed");
     SMD_CHECK(seenOk == ok && seen.count == !ok && seenText == Describe<S>(rec.data()), seenText);
     const size_t owned = Owned<S>(rec.data());
-    SMD_CHECK(rec_live_blocks() == static_cast<long>(owned) && rec_free_errors() == 0, Describe<S>(rec.data()));
-    const RecEvent *log = rec_find(REC_LOG, 0);
+    SMD_CHECK(Live() == static_cast<long>(owned) && BadFrees() == 0, Describe<S>(rec.data()));
+    const std::string log = gSeen.logs.empty() ? "" : gSeen.logs[0].text;
     if (!ok) {
         SMD_CHECK(owned == 0, Describe<S>(rec.data()));
-        SMD_CHECK(rec_count_kind(REC_LOG) <= 1 && (log == nullptr || log->a == smd::kCodeInvalid), log->text);
+        SMD_CHECK(gSeen.logs.size() <= 1 && (log.empty() || gSeen.logs[0].code == smd::kCodeInvalid), log);
         CheckRelease<S>(rec.data());
         return 0;
     }
-    SMD_CHECK(log == nullptr, log->text);
-    SMD_CHECK(rec_count_kind(REC_CACHE_ALLOC) == owned && ListsMatchCounts<S>(rec.data()), Describe<S>(rec.data()));
-    std::vector<Allocation> allocs;
-    for (size_t i = 0; const RecEvent *e = rec_find(REC_CACHE_ALLOC, i); ++i) allocs.push_back({e->a, e->tag});
+    SMD_CHECK(gSeen.logs.empty(), log);
+    SMD_CHECK(gSeen.cache.size() == owned && ListsMatchCounts<S>(rec.data()), Describe<S>(rec.data()));
+    const std::vector<Allocation> allocs = gSeen.cache;
 
     CheckAllocationFailures<S>(in, rec.data(), allocs);
     (void)CheckRoundTrip<S>(rec.data(), Describe<S>(rec.data()));

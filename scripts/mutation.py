@@ -68,7 +68,8 @@ DEFAULT_FILES = 'src/*/*.h src/*/*.cc'
 BUILD = ['cmake', '--build', '--preset', PRESET]
 # The first stage: programs that build in seconds after a change to src/ and
 # run in under a second. Their tests carry the label core.
-CORE = ['unit_tests', 'platform_tests', 'c_api_test', 'concurrency_test']
+CORE = ['cases', 'c_api_test', 'concurrency_test']
+CORE_CTEST = ['ctest', '--preset', PRESET, '--timeout', '60', '-L', 'core']
 # The second: everything else. install_alone (label package) builds the whole
 # tree afresh: minutes per mutant for nothing the other tests do not already see.
 CTEST = ['ctest', '--preset', PRESET, '--stop-on-failure', '--timeout', '60', '-LE', 'package|core']
@@ -297,29 +298,15 @@ def compile_failed(log):
 
 
 def run_core(show):
-    """The core tests that fail: the names of failed GoogleTest cases, or the
-    program itself when it fails without naming one (a crash, a timeout)."""
-    failed = []
-    for name in CORE:
-        ok, log = run([str(BUILD_DIR / 'tests' / name)], timeout=60, show=show)
-        names = sorted(set(re.findall(r'^\[  FAILED  \] (\w+(?:/\w+)*\.\w+(?:/\w+)*)', log, re.M)))
-        failed += names if names else ([] if ok else [name])
-    return failed
+    """The core tests that fail (the case files' tests, the C program, the threads)."""
+    ok, log = run(CORE_CTEST, timeout=600, show=show)
+    return [] if ok else (re.findall(r'^\s*\d+ - (\S+) \(', log, re.M) or ['core'])
 
 
 def core_tests():
-    """Every test of the core programs: GoogleTest names, or the program itself."""
-    names = []
-    for name in CORE:
-        ok, log = run([str(BUILD_DIR / 'tests' / name), '--gtest_list_tests'], timeout=60)
-        suite, found = '', []
-        for line in log.splitlines() if ok else []:
-            if line and not line.startswith((' ', 'Running main')):
-                suite = line.strip()
-            elif line.startswith('  '):
-                found.append(suite + line.split()[0])
-        names += found or [name]
-    return names
+    """Every core test, by its ctest name."""
+    ok, log = run(CORE_CTEST + ['-N'], timeout=60)
+    return re.findall(r'Test\s+#\d+: (\S+)', log) if ok else []
 
 
 def kill_report(path):

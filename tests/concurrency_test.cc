@@ -9,11 +9,27 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 
-#include "support.h"
+#include "internal.h"
+#include "ssh_msg_def/zvd_host.h"
 
 namespace {
+
+namespace smd = ssh_msg_def::internal;
+
+// Returns a module context to its load-time state: its next use binds again.
+void ResetContext(smd::Context &ctx) {
+    ctx.logWrite = nullptr;
+    ctx.memAlloc = nullptr;
+    ctx.memFree = nullptr;
+    ctx.cacheAlloc = ctx.defaultAlloc;
+    ctx.cacheFree = ctx.defaultFree;
+    ctx.hooksResolved.word.store(0, std::memory_order_release);
+    ctx.cacheResolved.word.store(0, std::memory_order_release);
+}
 
 constexpr unsigned kBindBursts = 1000;
 smd::Context *const kContexts[] = {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend};
@@ -50,6 +66,7 @@ void *Binder(void *arg) {
 }
 
 TEST(Concurrency, BindingFromTwoThreadsAtOnce) {
+    ZvdHost_SetUseFlag(1);  // the host OS layer is what the modules find
     pthread_t threads[2];
     unsigned unbound[2] = {1, 0};  // the first thread starts each burst
     for (unsigned i = 0; i < 2; ++i) pthread_create(&threads[i], nullptr, Binder, &unbound[i]);

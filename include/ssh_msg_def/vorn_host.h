@@ -75,6 +75,7 @@ typedef struct VornHost_Delivery {
     uint32_t recordSize;    /* what the decoder returned */
     uint32_t accepted;      /* 1 when the buffer passes every rule and refusedAllocs is 0, else 0 (see Verdict) */
     uint32_t refusedAllocs; /* allocations libzvd_host refused on this thread while the registered decoder ran */
+    const SshMsgDef_MsgDesc *descs; /* the call's descriptors, as passed */
 } VornHost_Delivery;
 
 typedef void (*VornHost_SubscriberFn)(const VornHost_Delivery *delivery, void *user);
@@ -92,7 +93,19 @@ uint32_t VornHost_CleanCount(void);
 /* Calls every registered resource clean function, in registration order. */
 void VornHost_RunClean(void);
 
-/* Forgets every registration and the subscriber. */
+/* The framework's calls, for VornHost_Refuse. */
+typedef enum VornHost_Call {
+    VORN_HOST_SEND,          /* VORN_SendMsg and VORN_SendToMsg */
+    VORN_HOST_REGISTER,      /* VORN_RegIDLFuncHook */
+    VORN_HOST_REGISTER_CLEAN /* VORN_RegIDLResorceCleanFuncHook */
+} VornHost_Call;
+
+/* Makes the nth call of that kind from now (1: the next one) return `result`
+ * without doing anything else, to see how a program copes with a refusal; the
+ * calls before and after it work. nth 0 cancels a refusal not yet reached. */
+void VornHost_Refuse(VornHost_Call call, uint64_t nth, uint32_t result);
+
+/* Forgets every registration, the subscriber and any refusal to come. */
 void VornHost_Reset(void);
 
 SSH_MSG_DEF_END_DECLS

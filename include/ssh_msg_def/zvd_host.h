@@ -9,11 +9,20 @@
  * (module name and sub-name, error code, function tag, source line, text), or
  * handed to a sink set with ZvdHost_SetLogSink instead.
  *
- * Memory: every block comes from malloc with a 16-byte header holding its size,
- * so the counters below know the live bytes. ZVD_OsalMemUseFlagGet returns 1
- * (record memory from ZVD_OsalMemCacheAlloc) unless ZvdHost_SetUseFlag chose
- * otherwise before the library's first decode. ZvdHost_FailAllocation makes an
- * allocation fail on purpose, to see how a program copes. Thread-safe. */
+ * Memory: every block comes from malloc with a 16-byte header holding its size
+ * and 16 guard bytes after its end, and is kept in a table of live blocks, so
+ * the counters below know the live bytes and catch a bad free: a pointer the
+ * layer never gave or already took back, a second argument other than the
+ * allocation's, or a block written past its end (such a block is not handed
+ * to free). ZVD_OsalMemUseFlagGet returns 1 (record memory from
+ * ZVD_OsalMemCacheAlloc) unless ZvdHost_SetUseFlag chose otherwise before the
+ * library's first decode. ZvdHost_FailAllocation makes an allocation fail on
+ * purpose, to see how a program copes; ZvdHost_SetTrace shows every call.
+ * Thread-safe.
+ *
+ * Built with ZVD_HOST_WITHOUT_LOG, _MEM_ALLOC, _MEM_FREE, _USE_FLAG or
+ * _CACHE_ALLOC defined, the layer leaves that function out: a platform that
+ * lacks it, for trying how a program runs there. */
 #ifndef SSH_MSG_DEF_ZVD_HOST_H
 #define SSH_MSG_DEF_ZVD_HOST_H
 
@@ -30,6 +39,7 @@ typedef struct ZvdHost_Counters {
     uint64_t liveBytes;
     uint64_t peakBytes;
     uint64_t logLines;
+    uint64_t badFrees; /* frees of an unknown block, with another argument, or of a block overrun */
 } ZvdHost_Counters;
 
 /* One log call of the library, its format already expanded. */
@@ -40,15 +50,38 @@ typedef struct ZvdHost_LogLine {
     const char *tag;
     uint32_t line;
     const char *text;
+    const char *file; /* as passed: the library passes "" */
 } ZvdHost_LogLine;
 
 typedef void (*ZvdHost_LogSinkFn)(const ZvdHost_LogLine *line, void *user);
+
+/* One memory call of the library, as a trace sees it once it is done. */
+typedef enum ZvdHost_CallKind {
+    ZVD_HOST_MEM_ALLOC,   /* ZVD_OsalMemAlloc */
+    ZVD_HOST_CACHE_ALLOC, /* ZVD_OsalMemCacheAlloc */
+    ZVD_HOST_FREE,        /* ZVD_OsalMemFree */
+    ZVD_HOST_USE_FLAG     /* ZVD_OsalMemUseFlagGet */
+} ZvdHost_CallKind;
+
+typedef struct ZvdHost_Call {
+    ZvdHost_CallKind kind;
+    uint32_t size;   /* allocations: the size asked for; use flag: the value returned */
+    uint32_t arg;    /* the second argument (the use flag's only one) */
+    const char *tag; /* the function tag (NULL for the use flag) */
+    void *block;     /* the block returned (NULL when refused) or freed */
+    int badFree;     /* a free counted in badFrees */
+} ZvdHost_Call;
+
+typedef void (*ZvdHost_TraceFn)(const ZvdHost_Call *call, void *user);
 
 void ZvdHost_GetCounters(ZvdHost_Counters *out);
 /* Sets the counters back to 0 (live blocks too: call it when none are live). */
 void ZvdHost_ResetCounters(void);
 /* Sends log lines to `fn` instead of stderr; NULL restores stderr. */
 void ZvdHost_SetLogSink(ZvdHost_LogSinkFn fn, void *user);
+/* Hands every memory call to `fn` after it is done, on the calling thread;
+ * NULL stops the trace. */
+void ZvdHost_SetTrace(ZvdHost_TraceFn fn, void *user);
 /* What ZVD_OsalMemUseFlagGet returns from now on (1 by default). */
 void ZvdHost_SetUseFlag(uint32_t value);
 /* Makes the nth allocation from now return NULL (1: the next one), counting

@@ -25,6 +25,18 @@ static SshMsgDef_ResourceCleanFn g_clean[VORN_HOST_MAX_CLEAN];
 static uint32_t g_nclean;
 static VornHost_SubscriberFn g_subscriber;
 static void *g_user;
+static struct {
+    uint64_t in; /* calls until the one to refuse, that one included; 0: none */
+    uint32_t result;
+} g_refusal[3];
+
+/* The result to return instead of doing a call, or 0 to do it. */
+static uint32_t refused(VornHost_Call call) {
+    pthread_mutex_lock(&g_lock);
+    const uint32_t result = g_refusal[call].in != 0 && --g_refusal[call].in == 0 ? g_refusal[call].result : 0;
+    pthread_mutex_unlock(&g_lock);
+    return result;
+}
 
 /* Under g_lock. */
 static Pair *find(uint32_t msgId) {
@@ -36,7 +48,8 @@ static Pair *find(uint32_t msgId) {
 
 uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_ReleaseFn release) {
     if (unpack == NULL) return VORN_HOST_INVALID;
-    uint32_t result = VORN_HOST_OK;
+    uint32_t result = refused(VORN_HOST_REGISTER);
+    if (result != 0) return result;
     pthread_mutex_lock(&g_lock);
     Pair *p = find(msgId);
     if (p == NULL && g_npairs < VORN_HOST_MAX_IDS) p = &g_pairs[g_npairs++];
@@ -51,7 +64,8 @@ uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDe
 
 uint32_t VORN_RegIDLResorceCleanFuncHook(SshMsgDef_ResourceCleanFn clean) {
     if (clean == NULL) return VORN_HOST_INVALID;
-    uint32_t result = VORN_HOST_OK;
+    uint32_t result = refused(VORN_HOST_REGISTER_CLEAN);
+    if (result != 0) return result;
     pthread_mutex_lock(&g_lock);
     if (g_nclean < VORN_HOST_MAX_CLEAN) {
         g_clean[g_nclean++] = clean;
@@ -82,6 +96,8 @@ static uint64_t refusals(RefusalsFn fn) { return fn != NULL ? fn() : 0; }
 /* Every identifier is checked before anything is delivered, so an unknown one
  * leaves the whole call undelivered. */
 static uint32_t deliver(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_t count, uint64_t target) {
+    const uint32_t result = refused(VORN_HOST_SEND);
+    if (result != 0) return result;
     if (count == 0) return VORN_HOST_OK;
     if (descs == NULL) return VORN_HOST_INVALID;
     Pair pair;
@@ -108,8 +124,8 @@ static uint32_t deliver(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_
         if (subscriber != NULL) {
             const uint32_t accepted =
                 vorn_host_judge(descs[i].msgId, descs[i].buffer, descs[i].length) == 1 && refused == 0;
-            const VornHost_Delivery d = {descs[i].msgId,  handle, target, i,        count,  descs[i].buffer,
-                                         descs[i].length, record, size,   accepted, refused};
+            const VornHost_Delivery d = {descs[i].msgId,  handle, target, i,        count,   descs[i].buffer,
+                                         descs[i].length, record, size,   accepted, refused, descs};
             subscriber(&d, user);
         }
         if (pair.release != NULL) pair.release(record);
@@ -156,8 +172,17 @@ void VornHost_RunClean(void) {
     for (uint32_t i = 0; i < n; ++i) clean[i]();
 }
 
+void VornHost_Refuse(VornHost_Call call, uint64_t nth, uint32_t result) {
+    if ((unsigned)call > VORN_HOST_REGISTER_CLEAN) return;
+    pthread_mutex_lock(&g_lock);
+    g_refusal[call].in = nth;
+    g_refusal[call].result = result;
+    pthread_mutex_unlock(&g_lock);
+}
+
 void VornHost_Reset(void) {
     pthread_mutex_lock(&g_lock);
+    memset(g_refusal, 0, sizeof g_refusal);
     g_npairs = 0;
     g_nclean = 0;
     g_subscriber = NULL;

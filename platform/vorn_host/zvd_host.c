@@ -1,5 +1,6 @@
 /* The host OS abstraction layer: log lines to stderr (or a sink) and malloc
- * with a size header, counted, with allocations refused on request. */
+ * with a size header and guard bytes, counted and checked, with allocations
+ * refused on request and every call traced on request. */
 #include "ssh_msg_def/zvd_host.h"
 
 #include <pthread.h>
@@ -8,19 +9,84 @@
 #include <stdlib.h>
 #include <string.h>
 
-#define HEADER 16 /* keeps blocks 16-byte aligned */
+#define HEADER 16 /* size and argument; keeps blocks 16-byte aligned */
+#define GUARD 16
+#define GUARD_BYTE 0xA5
 
 static pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
 static ZvdHost_Counters g_counters;
 static ZvdHost_LogSinkFn g_sink;
 static void *g_sinkUser;
+static ZvdHost_TraceFn g_trace;
+static void *g_traceUser;
 static uint32_t g_useFlag = 1;
 static uint64_t g_failIn; /* allocations until the one to refuse, that one included; 0: none */
 static _Thread_local uint64_t t_refusals;
 
+/* The live blocks: an open-addressed table of pointers, under g_lock. */
+static void **g_live;
+static size_t g_liveCap, g_liveCount; /* capacity: a power of 2, or 0 */
+
+static size_t home(const void *p) { return (size_t)(((uintptr_t)p >> 4) * 0x9E3779B97F4A7C15ull) & (g_liveCap - 1); }
+
+static int live_add(void *p) {
+    if (2 * (g_liveCount + 1) > g_liveCap) {
+        const size_t oldCap = g_liveCap;
+        void **old = g_live;
+        void **grown = calloc(oldCap ? 2 * oldCap : 64, sizeof *grown);
+        if (grown == NULL) return 0;
+        g_live = grown;
+        g_liveCap = oldCap ? 2 * oldCap : 64;
+        for (size_t i = 0; i < oldCap; ++i) {
+            size_t at = old[i] ? home(old[i]) : 0;
+            while (old[i] && g_live[at]) at = (at + 1) & (g_liveCap - 1);
+            if (old[i]) g_live[at] = old[i];
+        }
+        free(old);
+    }
+    size_t at = home(p);
+    while (g_live[at]) at = (at + 1) & (g_liveCap - 1);
+    g_live[at] = p;
+    g_liveCount++;
+    return 1;
+}
+
+/* Takes p out of the table; 0 when it is not there. */
+__attribute__((unused)) static int live_remove(const void *p) {
+    if (g_liveCap == 0) return 0;
+    size_t at = home(p);
+    while (g_live[at] != p) {
+        if (g_live[at] == NULL) return 0;
+        at = (at + 1) & (g_liveCap - 1);
+    }
+    g_live[at] = NULL;
+    g_liveCount--;
+    /* Entries after the hole that could not sit at their home move into it. */
+    for (size_t next = (at + 1) & (g_liveCap - 1); g_live[next]; next = (next + 1) & (g_liveCap - 1)) {
+        const size_t want = home(g_live[next]);
+        if (((next - want) & (g_liveCap - 1)) >= ((next - at) & (g_liveCap - 1))) {
+            g_live[at] = g_live[next];
+            g_live[next] = NULL;
+            at = next;
+        }
+    }
+    return 1;
+}
+
+static void trace(ZvdHost_CallKind kind, uint32_t size, uint32_t arg, const char *tag, void *block, int badFree) {
+    pthread_mutex_lock(&g_lock);
+    const ZvdHost_TraceFn fn = g_trace;
+    void *const user = g_traceUser;
+    pthread_mutex_unlock(&g_lock);
+    if (fn != NULL) {
+        const ZvdHost_Call call = {kind, size, arg, tag, block, badFree};
+        fn(&call, user);
+    }
+}
+
+#ifndef ZVD_HOST_WITHOUT_LOG
 uint32_t ZVD_OsalLogWrite(const SshMsgDef_ModuleDesc *module, uint32_t level, uint32_t code, const char *file,
                           uint32_t line, const char *tag, const char *format, ...) {
-    (void)file; /* always "" */
     char text[1024];
     va_list args;
     va_start(args, format);
@@ -35,7 +101,7 @@ uint32_t ZVD_OsalLogWrite(const SshMsgDef_ModuleDesc *module, uint32_t level, ui
     void *const user = g_sinkUser;
     pthread_mutex_unlock(&g_lock);
     if (sink != NULL) {
-        const ZvdHost_LogLine l = {module, level, code, tag, line, text};
+        const ZvdHost_LogLine l = {module, level, code, tag, line, text, file};
         sink(&l, user);
     } else {
         fprintf(stderr, "%s/%s code %u %s:%u %s\n", module ? module->name : "?", module ? module->subName : "?",
@@ -43,61 +109,83 @@ uint32_t ZVD_OsalLogWrite(const SshMsgDef_ModuleDesc *module, uint32_t level, ui
     }
     return 0;
 }
+#endif
 
-static void *allocate(uint32_t size, uint64_t *counter) {
+static void *allocate(ZvdHost_CallKind kind, uint32_t size, uint32_t arg, const char *tag) {
     pthread_mutex_lock(&g_lock);
     const int refuse = g_failIn != 0 && --g_failIn == 0;
     pthread_mutex_unlock(&g_lock);
-    unsigned char *block = refuse ? NULL : malloc((size_t)size + HEADER);
+    unsigned char *block = refuse ? NULL : malloc((size_t)size + HEADER + GUARD);
     pthread_mutex_lock(&g_lock);
+    if (block != NULL && !live_add(block + HEADER)) {
+        free(block);
+        block = NULL;
+    }
     if (block == NULL) {
         g_counters.failedAllocs++;
         t_refusals++;
     } else {
         memcpy(block, &size, sizeof size);
-        (*counter)++;
+        memcpy(block + sizeof size, &arg, sizeof arg);
+        memset(block + HEADER + size, GUARD_BYTE, GUARD);
+        (*(kind == ZVD_HOST_MEM_ALLOC ? &g_counters.memAllocs : &g_counters.cacheAllocs))++;
         g_counters.liveBlocks++;
         g_counters.liveBytes += size;
         if (g_counters.liveBytes > g_counters.peakBytes) g_counters.peakBytes = g_counters.liveBytes;
     }
     pthread_mutex_unlock(&g_lock);
-    return block == NULL ? NULL : block + HEADER;
+    void *const p = block == NULL ? NULL : block + HEADER;
+    trace(kind, size, arg, tag, p, 0);
+    return p;
 }
 
+#ifndef ZVD_HOST_WITHOUT_MEM_ALLOC
 void *ZVD_OsalMemAlloc(uint32_t size, uint32_t moduleId, const char *tag) {
-    (void)moduleId;
-    (void)tag;
-    return allocate(size, &g_counters.memAllocs);
+    return allocate(ZVD_HOST_MEM_ALLOC, size, moduleId, tag);
 }
+#endif
 
+#ifndef ZVD_HOST_WITHOUT_CACHE_ALLOC
 void *ZVD_OsalMemCacheAlloc(uint32_t size, uint32_t arg, const char *tag) {
-    (void)arg;
-    (void)tag;
-    return allocate(size, &g_counters.cacheAllocs);
+    return allocate(ZVD_HOST_CACHE_ALLOC, size, arg, tag);
 }
+#endif
 
+#ifndef ZVD_HOST_WITHOUT_MEM_FREE
 void ZVD_OsalMemFree(void *ptr, uint32_t arg, const char *tag) {
-    (void)arg;
-    (void)tag;
-    if (ptr == NULL) return;
-    unsigned char *block = (unsigned char *)ptr - HEADER;
-    uint32_t size;
-    memcpy(&size, block, sizeof size);
-    pthread_mutex_lock(&g_lock);
-    g_counters.frees++;
-    g_counters.liveBlocks--;
-    g_counters.liveBytes -= size;
-    pthread_mutex_unlock(&g_lock);
-    free(block);
+    int bad = 0;
+    if (ptr != NULL) {
+        unsigned char *block = (unsigned char *)ptr - HEADER;
+        pthread_mutex_lock(&g_lock);
+        bad = !live_remove(ptr);
+        if (!bad) {
+            uint32_t size, given;
+            memcpy(&size, block, sizeof size);
+            memcpy(&given, block + sizeof size, sizeof given);
+            int overrun = 0;
+            for (int i = 0; i < GUARD; ++i) overrun |= block[HEADER + size + i] != GUARD_BYTE;
+            bad = overrun || given != arg;
+            g_counters.frees++;
+            g_counters.liveBlocks--;
+            g_counters.liveBytes -= size;
+            if (!overrun) free(block); /* the heap around an overrun block may be broken: left alone */
+        }
+        g_counters.badFrees += (uint64_t)bad;
+        pthread_mutex_unlock(&g_lock);
+    }
+    trace(ZVD_HOST_FREE, 0, arg, tag, ptr, bad);
 }
+#endif
 
+#ifndef ZVD_HOST_WITHOUT_USE_FLAG
 uint32_t ZVD_OsalMemUseFlagGet(uint32_t arg) {
-    (void)arg;
     pthread_mutex_lock(&g_lock);
     const uint32_t v = g_useFlag;
     pthread_mutex_unlock(&g_lock);
+    trace(ZVD_HOST_USE_FLAG, v, arg, NULL, NULL, 0);
     return v;
 }
+#endif
 
 void ZvdHost_GetCounters(ZvdHost_Counters *out) {
     pthread_mutex_lock(&g_lock);
@@ -115,6 +203,13 @@ void ZvdHost_SetLogSink(ZvdHost_LogSinkFn fn, void *user) {
     pthread_mutex_lock(&g_lock);
     g_sink = fn;
     g_sinkUser = user;
+    pthread_mutex_unlock(&g_lock);
+}
+
+void ZvdHost_SetTrace(ZvdHost_TraceFn fn, void *user) {
+    pthread_mutex_lock(&g_lock);
+    g_trace = fn;
+    g_traceUser = user;
     pthread_mutex_unlock(&g_lock);
 }
 

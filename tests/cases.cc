@@ -1,0 +1,508 @@
+// The case runner: `cases FILE` runs the commands of a case file, each section
+// in a process of its own (the library's modules bind their hooks once), and
+// compares what they print with the lines the file gives.
+//
+//   ## Name          starts a section
+//   # text           a comment
+//   $ command        a command; the lines up to the next command, comment or
+//                    blank line are all it prints
+//
+// What the library asks of the platform is printed as it happens: "alloc SIZE
+// ARG TAG" (send memory), "cache SIZE ARG TAG" (record memory; " -> null" when
+// refused), "free ARG TAG" (" null" for a null pointer, " BAD" for a bad free),
+// "log CODE TAG TEXT", and for each descriptor the framework is handed, "sent
+// ID I/N hHANDLE tTARGET LENGTH@WHERE" (WHERE: +offset in the last send block,
+// or "elsewhere") with the bytes when they are not what __pack writes. A record
+// prints as in record_text.h. A run of equal lines prints as one, with " xN".
+// Commands:
+//
+//   os LAYER [flag=N]      loads libzvd_host (all), a variant without some
+//                          function, or none (the default: all, flag 1), before
+//                          the library's first call
+//   unpack MSG SOURCE [@AT=HEX]... [len=N] [nullbuf] [nullrec] [fail=K] [keep]
+//                          decodes SOURCE (a record, packed, which is also the
+//                          record's first state; or hex) with HEX written at AT
+//                          (a number, or "TEXT"+N: N bytes after TEXT's first
+//                          place); prints "= RECORD", then releases it unless
+//                          kept (a record left as it was owns nothing to free)
+//   release MSG            releases the kept record, twice, and prints it
+//   pack MSG RECORD [room=N] [nullbuf] [nullrec] [nulllen]
+//   send KIND MSG RECORD|null [count=N] [handle=H] [target=T]
+//                          KIND: single, batch, msg (__sendmsg), tomsg
+//   capture                registers a pair for every message that keeps nothing,
+//                          so that sends are printed
+//   refuse CALL NTH RESULT the framework's nth send, reg or clean call fails
+//   fail K                 the kth allocation from now is refused
+//   init sshc|sshs recv|send   prints the result
+//   registered             the identifiers registered, in order, and the clean count
+//   flags                  the use-flag queries so far
+//   swap                   the byte-order flags of a host of the other order
+//   alias MSG AT LEN [intact]   a string in the output area (see Alias)
+//   vectors FILE           the byte vectors: prints only what does not hold
+//
+// After every command, a block left live or a bad free is printed.
+#include <dlfcn.h>
+#include <stdio.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <vector>
+
+#include "record_text.h"
+#include "ssh_msg_def/vorn_host.h"
+#include "ssh_msg_def/zvd_host.h"
+#include "vectors.h"
+
+namespace {
+
+namespace smd = ssh_msg_def::internal;
+using smd_text::Describe;
+using Bytes = std::vector<uint8_t>;
+
+std::string gOut;
+char gLine[1200];
+#define PRINT(...) (snprintf(gLine, sizeof gLine, __VA_ARGS__), gOut += gLine, gOut += '\n')
+
+// The OS layer's functions, found by name: none of them when no layer is loaded.
+struct {
+    void (*counters)(ZvdHost_Counters *);
+    void (*fail)(uint64_t);
+} gHost;
+const uint8_t *gBlock;  // the last send block, for the offsets of what is sent
+uint32_t gBlockSize, gFlags;
+Bytes gPacked;  // what __pack writes for the record being sent
+
+void OnCall(const ZvdHost_Call *c, void *) {
+    if (c->kind == ZVD_HOST_USE_FLAG) {
+        ++gFlags;
+    } else if (c->kind == ZVD_HOST_FREE) {
+        PRINT("free %#x %s%s%s", c->arg, c->tag, c->block ? "" : " null", c->badFree ? " BAD" : "");
+    } else {
+        if (c->kind == ZVD_HOST_MEM_ALLOC && c->block) gBlock = static_cast<uint8_t *>(c->block), gBlockSize = c->size;
+        PRINT("%s %u %#x %s%s", c->kind == ZVD_HOST_MEM_ALLOC ? "alloc" : "cache", c->size, c->arg, c->tag,
+              c->block ? "" : " -> null");
+    }
+}
+
+void OnLog(const ZvdHost_LogLine *l, void *) {
+    PRINT("log %u %s %s", l->code, l->tag, l->text);
+    if (strcmp(l->module->name, "ZIRKO") || strcmp(l->module->subName, "ZIRKO_VANTOME_SERIAL") ||
+        l->module->moduleId != 0x6200 || l->level != 2 || *l->file != '\0')
+        PRINT("  from %s/%s %#x level %u file \"%s\"", l->module->name, l->module->subName, l->module->moduleId,
+              l->level, l->file);
+}
+
+std::string Hex(const uint8_t *p, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) snprintf(gLine, sizeof gLine, "%02x", p[i]), out += gLine;
+    return out;
+}
+
+std::string Where(const void *p) {
+    const auto *b = static_cast<const uint8_t *>(p);
+    return gBlock && b >= gBlock && b <= gBlock + gBlockSize ? "@+" + std::to_string(b - gBlock) : "@elsewhere";
+}
+
+struct Message {
+    const smd::Schema *schema = nullptr;
+    const smd::Operations *ops = nullptr;
+};
+
+Message Find(const std::string &name) {
+    Message m;
+    smd::ForEachMessage([&]<const smd::Schema * S>() {
+        if (std::string(S->name).ends_with("_" + name) || S->msgId == strtoul(name.c_str(), nullptr, 0))
+            m = {S, &smd::kOperationsOf<S>};
+    });
+    return m;
+}
+
+void OnDelivery(const VornHost_Delivery *d, void *) {
+    if (d->index == 0) PRINT("descriptors %s", Where(d->descs).c_str());
+    const bool packed = Bytes(d->buffer, d->buffer + d->length) == gPacked;
+    PRINT("sent %#x %u/%u h%u t%llu %u%s%s%s", d->msgId, d->index + 1, d->count, d->handle,
+          static_cast<unsigned long long>(d->target), d->length, Where(d->buffer).c_str(), packed ? "" : " ",
+          packed ? "" : Hex(d->buffer, d->length).c_str());
+    const Message m = Find(std::to_string(d->msgId));
+    if (d->recordSize != 0 && m.schema)
+        PRINT("= %s%s", Describe(*m.schema, d->record).c_str(), d->accepted ? "" : ", refused");
+}
+
+uint32_t Capture(const uint8_t *, uint32_t, void *) { return 0; }
+
+void Load(const std::string &layer, uint32_t flag) {
+    if (layer != "none") {
+        const std::string path = std::string(LAYERS) + "/libzvd_host" + (layer == "all" ? "" : "_" + layer) + ".so";
+        void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
+        if (h == nullptr) PRINT("cannot load %s", dlerror());
+        if (h == nullptr) return;
+        reinterpret_cast<void (*)(ZvdHost_TraceFn, void *)>(dlsym(h, "ZvdHost_SetTrace"))(OnCall, nullptr);
+        reinterpret_cast<void (*)(ZvdHost_LogSinkFn, void *)>(dlsym(h, "ZvdHost_SetLogSink"))(OnLog, nullptr);
+        reinterpret_cast<void (*)(uint32_t)>(dlsym(h, "ZvdHost_SetUseFlag"))(flag);
+        gHost = {reinterpret_cast<decltype(gHost.counters)>(dlsym(h, "ZvdHost_GetCounters")),
+                 reinterpret_cast<decltype(gHost.fail)>(dlsym(h, "ZvdHost_FailAllocation"))};
+    }
+    VornHost_Subscribe(OnDelivery, nullptr);
+}
+
+// Record storage of any message, and 0xA5 bytes after it that must stay.
+struct Storage {
+    alignas(16) uint8_t bytes[512];
+    Storage() { memset(bytes, 0xA5, sizeof bytes); }
+    bool Past(uint32_t size) const {
+        for (size_t i = size; i < sizeof bytes; ++i)
+            if (bytes[i] != 0xA5) return true;
+        return false;
+    }
+};
+
+// The words of a command, records read whole.
+struct Args {
+    const char *p;
+    std::deque<std::string> pool;
+    bool ok = true;
+    bool More() {
+        while (*p == ' ') ++p;
+        return *p != '\0';
+    }
+    std::string Word() {
+        More();
+        const char *from = p;
+        while (*p != ' ' && *p != '\0') ++p;
+        return std::string(from, p);
+    }
+    bool Record(const smd::Schema &s, void *rec) {
+        memset(rec, 0, s.recordSize);
+        More();
+        if (*p != '{') return false;
+        smd_text::Parser parser{p, pool};
+        parser.Read(s, rec);
+        p = parser.p;
+        ok &= parser.ok;
+        return true;
+    }
+};
+
+Bytes Pack(const Message &m, const void *rec) {
+    Bytes out(1 << 20);
+    uint32_t len = static_cast<uint32_t>(out.size());
+    if (m.ops->pack(rec, out.data(), &len) != 0) PRINT("cannot pack");
+    out.resize(len);
+    return out;
+}
+
+void FromHex(Bytes &out, const std::string &hex) {
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(stoul(hex.substr(i, 2), 0, 16)));
+}
+
+Storage gKept;
+Bytes gKeptFirst;  // the kept record's first state
+
+void Unpack(const Message &m, Args &a) {
+    Storage rec;
+    Bytes buf;
+    if (a.Record(*m.schema, rec.bytes)) {
+        buf = Pack(m, rec.bytes);
+        gOut.clear();
+    }
+    const Bytes first(rec.bytes, rec.bytes + m.schema->recordSize);
+    int64_t len = -1;
+    bool nullBuf = false, nullRec = false, keep = false;
+    for (std::string w; a.More();) {
+        w = a.Word();
+        if (w[0] == '@') {  // @AT=HEX or @"TEXT"+N=HEX
+            size_t at = 0;
+            if (w[1] == '"') {
+                const size_t quote = w.find('"', 2);
+                at = std::string(buf.begin(), buf.end()).find(w.substr(2, quote - 2));
+                w = w.substr(quote);
+            }
+            const size_t eq = w.find('=');
+            at += stol(w.substr(1, eq - 1));
+            Bytes patch;
+            FromHex(patch, w.substr(eq + 1));
+            if (at + patch.size() > buf.size()) return (void)PRINT("patch past the end");
+            std::copy(patch.begin(), patch.end(), buf.begin() + at);
+        } else if (w.starts_with("len=")) {
+            len = stoll(w.substr(4), 0, 0);
+        } else if (w.starts_with("fail=")) {
+            gHost.fail(stoull(w.substr(5)));
+        } else {
+            nullBuf |= w == "nullbuf", nullRec |= w == "nullrec", keep |= w == "keep";
+            if (isxdigit(w[0])) FromHex(buf, w);
+        }
+    }
+    const uint32_t n = len >= 0 ? static_cast<uint32_t>(len) : static_cast<uint32_t>(buf.size());
+    const uint32_t size = m.ops->unpack(nullBuf ? nullptr : buf.data(), n, nullRec ? nullptr : rec.bytes);
+    if (size != m.schema->recordSize) PRINT("returned %u", size);
+    if (!nullRec) PRINT("= %s", Describe(*m.schema, rec.bytes).c_str());
+    if (rec.Past(m.schema->recordSize)) PRINT("wrote past the record");
+    const std::string out = gOut;
+    if (keep) {
+        gKept = rec, gKeptFirst = first;
+    } else if (memcmp(rec.bytes, first.data(), first.size()) != 0) {
+        m.ops->release(rec.bytes);
+    }
+    gOut = out;  // the release is release's to show
+}
+
+void Release(const Message &m) {
+    for (int i = 0; i < 2; ++i) m.ops->release(gKept.bytes);
+    PRINT("= %s", Describe(*m.schema, gKept.bytes).c_str());
+}
+
+void PackCmd(const Message &m, Args &a) {
+    Storage rec;
+    a.Record(*m.schema, rec.bytes);
+    const Bytes want = Pack(m, rec.bytes);
+    gOut.clear();
+    uint32_t room = static_cast<uint32_t>(want.size());
+    bool nullBuf = false, nullRec = false, nullLen = false;
+    for (std::string w; a.More();) {
+        w = a.Word();
+        if (w.starts_with("room=")) room = static_cast<uint32_t>(stoul(w.substr(5)));
+        nullBuf |= w == "nullbuf", nullRec |= w == "nullrec", nullLen |= w == "nulllen";
+    }
+    Bytes out(room + 8, 0xEE);
+    uint32_t len = room;
+    const uint32_t r =
+        m.ops->pack(nullRec ? nullptr : rec.bytes, nullBuf ? nullptr : out.data(), nullLen ? nullptr : &len);
+    const bool untouched =
+        std::all_of(out.begin() + (r == 0 ? len : 0), out.end(), [](uint8_t b) { return b == 0xEE; });
+    if (r == 0 && len <= 256) PRINT("= %s", Hex(out.data(), len).c_str());
+    if (r == 0 && len > 256) PRINT("= %u bytes: %s...", len, Hex(out.data(), 16).c_str());
+    if (r != 0) PRINT("= %#x, len %u", r, len);
+    if (!untouched) PRINT("wrote past its encoding");
+}
+
+void Send(const Message &m, const std::string &kind, Args &a) {
+    Storage rec;
+    const bool given = a.Record(*m.schema, rec.bytes);
+    if (!given) a.Word();  // null
+    gPacked = Pack(m, rec.bytes);
+    gOut.clear();
+    uint64_t count = 1, handle = 1, target = 0;
+    for (std::string w; a.More();) {
+        w = a.Word();
+        const uint64_t v = stoull(w.substr(w.find('=') + 1), 0, 0);
+        (w[0] == 'c' ? count : w[0] == 'h' ? handle : target) = v;
+    }
+    std::vector<uint8_t> array(m.schema->recordSize * std::clamp<uint64_t>(count, 1, 100000));
+    for (size_t i = 0; i < array.size(); i += m.schema->recordSize) memcpy(&array[i], rec.bytes, m.schema->recordSize);
+    const void *records = given ? array.data() : nullptr;
+    const auto h = static_cast<uint32_t>(handle);
+    const auto c = static_cast<uint32_t>(count);
+    uint32_t r = 0;
+    if (kind == "single") r = m.ops->sendsingle(h, records, count, target);
+    if (kind == "batch") r = m.ops->sendbatch(h, records, c, target);
+    if (kind == "msg") r = m.ops->sendmsg(h, records, c);
+    if (kind == "tomsg") r = m.ops->sendtomsg(h, records, c, target);
+    PRINT("= %#x", r);
+}
+
+// A record whose string lies in the output area, at AT (LEN bytes), packed at
+// 64 into a room of 160: it neither writes outside its encoding nor changes
+// its length; with `intact`, whether the string survived.
+void Alias(const Message &m, Args &a) {
+    const size_t at = stoul(a.Word()), len = stoul(a.Word());
+    const bool intact = a.Word() == "intact";
+    uint8_t area[256];
+    char *s = reinterpret_cast<char *>(area + at);
+    const SshcMsgDef_FileTrans ft = {1, s, nullptr, 2};
+    SshsMsgDef_ForwardPort ports[] = {{5, 0}, {7, 9}};
+    SshcMsgDef_SftpciMessage sm{};
+    sm.fileTrans = ft;
+    const SshsMsgDef_PortList pl = {nullptr, s, 2, ports};
+    const void *rec = m.schema == &smd::kFileTrans  ? &ft
+                      : m.schema == &smd::kPortList ? static_cast<const void *>(&pl)
+                                                    : &sm;
+    memset(area, 'q', sizeof area);
+    memset(s, 's', len);
+    s[len] = '\0';
+    const std::string want = Describe(*m.schema, rec);
+    const Bytes apart = Pack(m, rec);
+    const Bytes before(area, area + sizeof area);
+    uint32_t n = 160;
+    const uint32_t r = m.ops->pack(rec, area + 64, &n);
+    const bool outside = Bytes(area, area + 64) == Bytes(before.begin(), before.begin() + 64) &&
+                         Bytes(area + 64 + n, area + sizeof area) == Bytes(before.begin() + 64 + n, before.end());
+    Storage out;
+    const std::string shown = gOut;  // the decode and release are the decoder's cases
+    m.ops->unpack(area + 64, n, out.bytes);
+    const std::string seen = Describe(*m.schema, out.bytes);
+    m.ops->release(out.bytes);
+    gOut = shown;
+    PRINT("= %#x, %s, %s%s", r, n == apart.size() ? "its length" : "another length",
+          outside ? "nothing outside" : "wrote outside",
+          !intact        ? ""
+          : seen == want ? ", intact"
+                         : ", changed");
+}
+
+void Vectors(const char *path) {
+    const std::vector<ByteVector> vectors = ReadVectors(path);
+    for (const ByteVector &v : vectors) {
+        const Message m = Find(v.message);
+        auto fail = [&](const std::string &what) { PRINT("vectors line %d: %s", v.line, what.c_str()); };
+        if (m.schema == nullptr || (v.kind != "pack" && v.kind != "accept")) {
+            fail("no such message or kind");
+            continue;
+        }
+        const uint32_t n = static_cast<uint32_t>(v.bytes.size());
+        Storage rec;
+        m.ops->unpack(v.bytes.data(), n, rec.bytes);
+        if (Describe(*m.schema, rec.bytes) != v.record) fail("decodes to " + Describe(*m.schema, rec.bytes));
+        Bytes out(n + 8, 0xEE);
+        uint32_t len = n;
+        if (v.kind == "pack" && (m.ops->pack(rec.bytes, out.data(), &len) != 0 ||
+                                 Bytes(out.begin(), out.begin() + n) != v.bytes || len != n || out[n] != 0xEE))
+            fail("packs to " + Hex(out.data(), len));
+        len = n - 1;
+        out.assign(n, 0xEE);
+        if (v.kind == "pack" &&
+            (m.ops->pack(rec.bytes, out.data(), &len) == 0 || len != n - 1 || out != Bytes(n, 0xEE)))
+            fail("packs into one byte less");
+        m.ops->release(rec.bytes);
+        for (uint32_t cut = 4; cut < n; ++cut) {
+            const Bytes prefix(v.bytes.begin(), v.bytes.begin() + cut);
+            m.ops->unpack(prefix.data(), cut, rec.bytes);
+            m.ops->release(rec.bytes);
+        }
+    }
+    gOut.erase(0, gOut.find("vectors line"));  // the prefixes' log lines
+    PRINT("%zu vectors", vectors.size());
+}
+
+void Run(const std::string &line) {
+    Args a{line.c_str(), {}};
+    const std::string cmd = a.Word();
+    const std::string what = a.Word();
+    Message m = Find(what);
+    if (cmd == "os") {
+        Load(what, a.More() ? static_cast<uint32_t>(stoul(a.Word().substr(5))) : 1);
+    } else if (cmd == "unpack" && m.schema) {
+        Unpack(m, a);
+    } else if (cmd == "release" && m.schema) {
+        Release(m);
+    } else if (cmd == "pack" && m.schema) {
+        PackCmd(m, a);
+    } else if (cmd == "send" && (m = Find(a.Word())).schema) {
+        Send(m, what, a);
+    } else if (cmd == "capture") {
+        for (const smd::Schema *s : smd::kSchemas) VORN_RegIDLFuncHook(s->msgId, Capture, nullptr);
+    } else if (cmd == "refuse") {
+        const std::string nth = a.Word();
+        VornHost_Refuse(what == "send"  ? VORN_HOST_SEND
+                        : what == "reg" ? VORN_HOST_REGISTER
+                                        : VORN_HOST_REGISTER_CLEAN,
+                        stoull(nth), static_cast<uint32_t>(stoul(a.Word(), 0, 0)));
+    } else if (cmd == "fail") {
+        gHost.fail(stoull(what));
+    } else if (cmd == "init") {
+        const std::string dir = a.Word();
+        const bool client = what == "sshc";
+        PRINT("= %#x", dir == "recv" ? (client ? sshc_msg_def_recv_init() : sshs_msg_def_recv_init())
+                                     : (client ? sshc_msg_def_send_init() : sshs_msg_def_send_init()));
+    } else if (cmd == "registered") {
+        uint32_t ids[32];
+        const uint32_t n = VornHost_Registered(ids, 32);
+        std::string list;
+        for (uint32_t i = 0; i < n && i < 32; ++i) list += (snprintf(gLine, sizeof gLine, " %#x", ids[i]), gLine);
+        PRINT("registered%s; %u clean", list.c_str(), VornHost_CleanCount());
+    } else if (cmd == "flags") {
+        PRINT("%u use-flag queries", gFlags);
+    } else if (cmd == "swap") {
+        for (smd::Context *c : {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend})
+            c->byteOrder ^= 1;
+    } else if (cmd == "alias" && m.schema) {
+        Alias(m, a);
+    } else if (cmd == "vectors") {
+        Vectors(what.c_str());
+    } else {
+        PRINT("unknown command or message");
+    }
+    if (!a.ok) PRINT("cannot read the record");
+    ZvdHost_Counters c{};
+    if (gHost.counters) gHost.counters(&c);
+    if (c.liveBlocks > (cmd == "unpack" && line.find(" keep") != std::string::npos))
+        PRINT("%llu live", (unsigned long long)c.liveBlocks);
+    if (c.badFrees) PRINT("%llu bad frees", (unsigned long long)c.badFrees);
+}
+
+// A run of equal lines as one, " xN" added.
+std::string Collapse(const std::string &text) {
+    std::string out, last;
+    int n = 0;
+    auto flush = [&] { out += n == 0 ? "" : last + (n > 1 ? " x" + std::to_string(n) : "") + "\n"; };
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        if (n > 0 && line == last) {
+            ++n;
+            continue;
+        }
+        flush();
+        last = line, n = 1;
+    }
+    flush();
+    return out;
+}
+
+// Runs a section's commands in a child process; returns what they printed.
+std::string RunSection(const std::vector<std::string> &commands) {
+    int fds[2];
+    if (pipe(fds) != 0) return "cannot pipe";
+    fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        if (commands.empty() || !commands[0].starts_with("os ")) Load("all", 1);
+        for (const std::string &c : commands) {
+            gOut.clear();
+            Run(c);
+            const std::string out = "$ " + c + "\n" + Collapse(gOut);
+            if (write(fds[1], out.data(), out.size()) != static_cast<ssize_t>(out.size())) _exit(3);
+        }
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) out += "[ended with status " + std::to_string(status) + "]\n";
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) return fprintf(stderr, "usage: cases FILE\n"), 2;
+    std::ifstream in(argv[1]);
+    std::vector<std::pair<std::string, std::vector<std::string>>> sections;  // name, lines
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("## "))
+            sections.push_back({line.substr(3), {}});
+        else if (!line.empty() && line[0] != '#' && !sections.empty())
+            sections.back().second.push_back(line);
+    }
+    int failed = 0;
+    for (const auto &[name, lines] : sections) {
+        std::vector<std::string> commands;
+        std::string want;
+        for (const std::string &l : lines) {
+            if (l.starts_with("$ ")) commands.push_back(l.substr(2));
+            want += l + "\n";
+        }
+        const std::string got = RunSection(commands);
+        if (got == want) continue;
+        ++failed;
+        printf("FAILED %s\n--- expected\n%s--- got\n%s", name.c_str(), want.c_str(), got.c_str());
+    }
+    printf("%zu sections, %d failed\n", sections.size(), failed);
+    return failed != 0;
+}
