@@ -7,10 +7,11 @@
 //   $ command        a command; the lines up to the next command, comment or
 //                    blank line are all it prints
 //
-// What the library asks of the platform is printed as it happens: "alloc SIZE
-// ARG TAG" (send memory), "cache SIZE ARG TAG" (record memory; " -> null" when
-// refused), "free ARG TAG" (" null" for a null pointer, " BAD" for a bad free),
-// "log CODE TAG TEXT", and for each descriptor the framework is handed, "sent
+// What the library asks of the platform is printed as it happens: "log CODE
+// TAG TEXT"; after `trace`, the memory calls too: "alloc SIZE ARG TAG" (send
+// memory), "cache SIZE ARG TAG" (record memory; " -> null" when refused),
+// "free ARG TAG" (" null" for a null pointer, " BAD" for a bad free); and for
+// each descriptor the framework is handed, "sent
 // ID I/N hHANDLE tTARGET LENGTH@WHERE" (WHERE: +offset in the last send block,
 // or "elsewhere") with the bytes when they are not what __pack writes. A record
 // prints as in record_text.h. A run of equal lines prints as one, with " xN".
@@ -18,7 +19,7 @@
 //
 //   os LAYER [flag=N]      loads libzvd_host (all), a variant without some
 //                          function, or none (the default: all, flag 1), before
-//                          the library's first call
+//                          the library's first call, and starts the trace
 //   unpack MSG SOURCE [@AT=HEX]... [len=N] [nullbuf] [nullrec] [fail=K] [keep]
 //                          decodes SOURCE (a record, packed, which is also the
 //                          record's first state; or hex) with HEX written at AT
@@ -29,6 +30,7 @@
 //   pack MSG RECORD [room=N] [nullbuf] [nullrec] [nulllen]
 //   send KIND MSG RECORD|null [count=N] [handle=H] [target=T]
 //                          KIND: single, batch, msg (__sendmsg), tomsg
+//   trace                  prints the memory calls from now on
 //   capture                registers a pair for every message that keeps nothing,
 //                          so that sends are printed
 //   refuse CALL NTH RESULT the framework's nth send, reg or clean call fails
@@ -74,13 +76,15 @@ const uint8_t *gBlock;  // the last send block, for the offsets of what is sent
 uint32_t gBlockSize, gFlags;
 Bytes gPacked;  // what __pack writes for the record being sent
 
+bool gTrace;  // memory calls printed
+
 void OnCall(const ZvdHost_Call *c, void *) {
-    if (c->kind == ZVD_HOST_USE_FLAG) {
-        ++gFlags;
-    } else if (c->kind == ZVD_HOST_FREE) {
+    gFlags += c->kind == ZVD_HOST_USE_FLAG;
+    if (c->kind == ZVD_HOST_MEM_ALLOC && c->block) gBlock = static_cast<uint8_t *>(c->block), gBlockSize = c->size;
+    if (!gTrace || c->kind == ZVD_HOST_USE_FLAG) return;
+    if (c->kind == ZVD_HOST_FREE) {
         PRINT("free %#x %s%s%s", c->arg, c->tag, c->block ? "" : " null", c->badFree ? " BAD" : "");
     } else {
-        if (c->kind == ZVD_HOST_MEM_ALLOC && c->block) gBlock = static_cast<uint8_t *>(c->block), gBlockSize = c->size;
         PRINT("%s %u %#x %s%s", c->kind == ZVD_HOST_MEM_ALLOC ? "alloc" : "cache", c->size, c->arg, c->tag,
               c->block ? "" : " -> null");
     }
@@ -381,6 +385,7 @@ void Run(const std::string &line) {
     const std::string what = a.Word();
     Message m = Find(what);
     if (cmd == "os") {
+        gTrace = true;
         Load(what, a.More() ? static_cast<uint32_t>(stoul(a.Word().substr(5))) : 1);
     } else if (cmd == "unpack" && m.schema) {
         Unpack(m, a);
@@ -411,6 +416,8 @@ void Run(const std::string &line) {
         std::string list;
         for (uint32_t i = 0; i < n && i < 32; ++i) list += (snprintf(gLine, sizeof gLine, " %#x", ids[i]), gLine);
         PRINT("registered%s; %u clean", list.c_str(), VornHost_CleanCount());
+    } else if (cmd == "trace") {
+        gTrace = true;
     } else if (cmd == "flags") {
         PRINT("%u use-flag queries", gFlags);
     } else if (cmd == "swap") {
