@@ -33,6 +33,10 @@
 //   trace                  prints the memory calls from now on
 //   capture                registers a pair for every message that keeps nothing,
 //                          so that sends are printed
+//   pair ID A|B|H|null [norelease]   registers a pair of the runner's (H: one
+//                          that reports a record too large); pair N+: ids 1 to N
+//   cleans N|null, runclean, unsubscribe, deliver [to=T] ID:HEX...|null
+//                          the host framework's other calls, made directly
 //   refuse CALL NTH RESULT the framework's nth send, reg or clean call fails
 //   fail K                 the kth allocation from now is refused
 //   init sshc|sshs recv|send   prints the result
@@ -126,15 +130,27 @@ Message Find(const std::string &name) {
 void OnDelivery(const VornHost_Delivery *d, void *) {
     if (d->index == 0) PRINT("descriptors %s", Where(d->descs).c_str());
     const bool packed = Bytes(d->buffer, d->buffer + d->length) == gPacked;
-    PRINT("sent %#x %u/%u h%u t%llu %u%s%s%s", d->msgId, d->index + 1, d->count, d->handle,
+    PRINT("sent %#x %u/%u h%u t%llu %u%s%s%s%s%s", d->msgId, d->index + 1, d->count, d->handle,
           static_cast<unsigned long long>(d->target), d->length, Where(d->buffer).c_str(), packed ? "" : " ",
-          packed ? "" : Hex(d->buffer, d->length).c_str());
+          packed ? "" : Hex(d->buffer, d->length).c_str(), d->accepted ? "" : " refused",
+          d->refusedAllocs ? " after a refused allocation" : "");
     const Message m = Find(std::to_string(d->msgId));
-    if (d->recordSize != 0 && m.schema)
-        PRINT("= %s%s", Describe(*m.schema, d->record).c_str(), d->accepted ? "" : ", refused");
+    if (m.schema && d->recordSize == m.schema->recordSize) PRINT("= %s", Describe(*m.schema, d->record).c_str());
 }
 
+// Pairs of the test's own: the capture keeps nothing; A and B copy the first
+// byte into the record and say so, as their release does.
 uint32_t Capture(const uint8_t *, uint32_t, void *) { return 0; }
+template <char N>
+uint32_t Fake(const uint8_t *b, uint32_t, void *r) {
+    PRINT("unpack%c %u", N, *static_cast<uint8_t *>(r) = b[0]);
+    return N == 'H' ? VORN_HOST_RECORD_MAX + 1 : 8;
+}
+template <char N>
+void FakeRelease(void *r) {
+    PRINT("release%c %u", N, *static_cast<uint8_t *>(r));
+}
+void Clean() { PRINT("clean"); }
 
 void Load(const std::string &layer, uint32_t flag) {
     if (layer != "none") {
@@ -395,6 +411,46 @@ void Run(const std::string &line) {
         PackCmd(m, a);
     } else if (cmd == "send" && (m = Find(a.Word())).schema) {
         Send(m, what, a);
+    } else if (cmd == "pair") {  // pair ID KIND [norelease]; ID N+: the ids 1 to N
+        const std::string kind = a.Word();
+        const bool release = a.Word() != "norelease", many = what.ends_with('+');
+        const auto fn = kind == "A" ? Fake<'A'> : kind == "B" ? Fake<'B'> : kind == "H" ? Fake<'H'> : nullptr;
+        const auto rel = !release ? nullptr : kind == "B" ? FakeRelease<'B'> : FakeRelease<'A'>;
+        uint32_t r = 0;
+        for (uint32_t id = many ? 1 : static_cast<uint32_t>(stoul(what, 0, 0)); id <= stoul(what, 0, 0) || id == 0;
+             ++id) {
+            r = VORN_RegIDLFuncHook(id, fn, rel);
+            if (id == 0) break;
+        }
+        PRINT("= %#x", r);
+    } else if (cmd == "cleans") {  // cleans N, or cleans null
+        uint32_t r = what == "null" ? VORN_RegIDLResorceCleanFuncHook(nullptr) : 0;
+        for (uint32_t i = 0; what != "null" && i < stoul(what); ++i) r = VORN_RegIDLResorceCleanFuncHook(Clean);
+        PRINT("= %#x", r);
+    } else if (cmd == "runclean") {
+        VornHost_RunClean();
+    } else if (cmd == "deliver") {  // deliver [to=T] ID:HEX... (handle 7), or deliver null
+        std::vector<Bytes> bufs;
+        std::vector<SshMsgDef_MsgDesc> descs;
+        uint64_t target = 0;
+        for (std::string w = what; !w.empty(); w = a.More() ? a.Word() : "") {
+            if (w.starts_with("to=")) target = stoull(w.substr(3));
+            if (w.find(':') == std::string::npos) continue;
+            FromHex(bufs.emplace_back(), w.substr(w.find(':') + 1));
+        }
+        a.p = line.c_str() + 8;
+        for (size_t i = 0; a.More();) {
+            const std::string w = a.Word();
+            if (w.find(':') != std::string::npos)
+                descs.push_back(
+                    {bufs[i].data(), static_cast<uint32_t>(stoul(w, 0, 0)), static_cast<uint32_t>(bufs[i].size())}),
+                    ++i;
+        }
+        const uint32_t n = what == "null" ? 1 : static_cast<uint32_t>(descs.size());
+        PRINT("= %#x", target ? VORN_SendToMsg(7, what == "null" ? nullptr : descs.data(), n, target)
+                              : VORN_SendMsg(7, what == "null" ? nullptr : descs.data(), n));
+    } else if (cmd == "unsubscribe") {
+        VornHost_Subscribe(nullptr, nullptr);
     } else if (cmd == "capture") {
         for (const smd::Schema *s : smd::kSchemas) VORN_RegIDLFuncHook(s->msgId, Capture, nullptr);
     } else if (cmd == "refuse") {
@@ -411,11 +467,12 @@ void Run(const std::string &line) {
         PRINT("= %#x", dir == "recv" ? (client ? sshc_msg_def_recv_init() : sshs_msg_def_recv_init())
                                      : (client ? sshc_msg_def_send_init() : sshs_msg_def_send_init()));
     } else if (cmd == "registered") {
-        uint32_t ids[32];
-        const uint32_t n = VornHost_Registered(ids, 32);
+        uint32_t ids[16] = {};
+        const uint32_t n = VornHost_Registered(ids, 16);
         std::string list;
-        for (uint32_t i = 0; i < n && i < 32; ++i) list += (snprintf(gLine, sizeof gLine, " %#x", ids[i]), gLine);
-        PRINT("registered%s; %u clean", list.c_str(), VornHost_CleanCount());
+        for (uint32_t i = 0; i < n && i < 16; ++i) list += (snprintf(gLine, sizeof gLine, " %#x", ids[i]), gLine);
+        PRINT("registered%s%s; %u clean", n > 16 ? (" " + std::to_string(n) + ":").c_str() : "", list.c_str(),
+              VornHost_CleanCount());
     } else if (cmd == "trace") {
         gTrace = true;
     } else if (cmd == "flags") {
@@ -465,11 +522,14 @@ std::string RunSection(const std::vector<std::string> &commands) {
     const pid_t child = fork();
     if (child == 0) {
         close(fds[0]);
+        dup2(fds[1], 2);  // what the process says on stderr is part of what it prints
         if (commands.empty() || !commands[0].starts_with("os ")) Load("all", 1);
         for (const std::string &c : commands) {
+            gOut = "$ " + c + "\n";  // first, in case the command ends the process
+            if (write(fds[1], gOut.data(), gOut.size()) != static_cast<ssize_t>(gOut.size())) _exit(3);
             gOut.clear();
             Run(c);
-            const std::string out = "$ " + c + "\n" + Collapse(gOut);
+            const std::string out = Collapse(gOut);
             if (write(fds[1], out.data(), out.size()) != static_cast<ssize_t>(out.size())) _exit(3);
         }
         _exit(0);
