@@ -161,8 +161,9 @@ void Load(const std::string &layer, uint32_t flag) {
         reinterpret_cast<void (*)(ZvdHost_TraceFn, void *)>(dlsym(h, "ZvdHost_SetTrace"))(OnCall, nullptr);
         reinterpret_cast<void (*)(ZvdHost_LogSinkFn, void *)>(dlsym(h, "ZvdHost_SetLogSink"))(OnLog, nullptr);
         reinterpret_cast<void (*)(uint32_t)>(dlsym(h, "ZvdHost_SetUseFlag"))(flag);
-        gHost = {reinterpret_cast<decltype(gHost.counters)>(dlsym(h, "ZvdHost_GetCounters")),
-                 reinterpret_cast<decltype(gHost.fail)>(dlsym(h, "ZvdHost_FailAllocation"))};
+        if (gHost.counters == nullptr)  // the layer the library finds first
+            gHost = {reinterpret_cast<decltype(gHost.counters)>(dlsym(h, "ZvdHost_GetCounters")),
+                     reinterpret_cast<decltype(gHost.fail)>(dlsym(h, "ZvdHost_FailAllocation"))};
     }
     VornHost_Subscribe(OnDelivery, nullptr);
 }

@@ -22,7 +22,9 @@
  *
  * Built with ZVD_HOST_WITHOUT_LOG, _MEM_ALLOC, _MEM_FREE, _USE_FLAG or
  * _CACHE_ALLOC defined, the layer leaves that function out: a platform that
- * lacks it, for trying how a program runs there. */
+ * lacks it, for trying how a program runs there. With _REFUSALS it leaves out
+ * ZvdHost_ThreadRefusals: its allocations are then, to the host framework,
+ * those of an allocator of the program's own. */
 #ifndef SSH_MSG_DEF_ZVD_HOST_H
 #define SSH_MSG_DEF_ZVD_HOST_H
 

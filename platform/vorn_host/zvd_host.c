@@ -225,4 +225,6 @@ void ZvdHost_FailAllocation(uint64_t nth) {
     pthread_mutex_unlock(&g_lock);
 }
 
+#ifndef ZVD_HOST_WITHOUT_REFUSALS
 uint64_t ZvdHost_ThreadRefusals(void) { return t_refusals; }
+#endif
