@@ -1,5 +1,5 @@
-// The case runner: `cases FILE` runs the commands of a case file, each section
-// in a process of its own (the library's modules bind their hooks once), and
+// The case runner: `cases FILE [N]` runs the commands of a case file (of its
+// Nth section only), each section in a process of its own (the library's modules bind their hooks once), and
 // compares what they print with the lines the file gives.
 //
 //   ## Name          starts a section
@@ -549,7 +549,8 @@ std::string RunSection(const std::vector<std::string> &commands) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) return fprintf(stderr, "usage: cases FILE\n"), 2;
+    if (argc != 2 && argc != 3) return fprintf(stderr, "usage: cases FILE [SECTION]\n"), 2;
+    const size_t only = argc == 3 ? strtoul(argv[2], nullptr, 10) : 0;  // 1: the first section
     std::ifstream in(argv[1]);
     std::vector<std::pair<std::string, std::vector<std::string>>> sections;  // name, lines
     for (std::string line; std::getline(in, line);) {
@@ -559,7 +560,9 @@ int main(int argc, char **argv) {
             sections.back().second.push_back(line);
     }
     int failed = 0;
-    for (const auto &[name, lines] : sections) {
+    for (size_t i = 0; i < sections.size(); ++i) {
+        const auto &[name, lines] = sections[i];
+        if (only != 0 && i + 1 != only) continue;
         std::vector<std::string> commands;
         std::string want;
         for (const std::string &l : lines) {
