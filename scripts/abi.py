@@ -57,10 +57,12 @@ def judge(report):
 
 
 def check(library, root):
-    releases = sorted((d for d in os.listdir(root) if os.path.isfile(os.path.join(root, d, "abi.xml"))),
+    releases = sorted((d for d in os.listdir(root) if os.path.isdir(os.path.join(root, d))),
                       key=lambda v: [int(x) for x in re.findall(r"\d+", v)])
-    if not releases:
-        print("abi: no release under %s" % root, file=sys.stderr)
+    missing = [d for d in releases if not os.path.isfile(os.path.join(root, d, "abi.xml"))]
+    if not releases or missing:
+        print("abi: %s" % ("no release under " + root if not releases else "no abi.xml in " + missing[0]),
+              file=sys.stderr)
         return 2
     ok = True
     with tempfile.TemporaryDirectory() as tmp:

@@ -282,7 +282,7 @@ def check_vectors(sshmsg, path, label):
     for number, header, message, text, hexbytes in vectors:
         run = subprocess.run([sshmsg, "decode", message, "--hex", "-c"], input=hexbytes, capture_output=True,
                              text=True)
-        where = "%s: %s:%d: %s" % (label, os.path.relpath(path), number, header)
+        where = "%s: %s:%d: %s" % (label, os.path.basename(path), number, header)
         if run.returncode != 0:
             print("%s: no longer decodes: %s" % (where, run.stderr.strip()))
             failed += 1
@@ -294,8 +294,14 @@ def check_vectors(sshmsg, path, label):
 
 
 def releases(root):
-    key = lambda v: [int(x) for x in re.findall(r"\d+", v)]
-    return sorted((d for d in os.listdir(root) if os.path.isfile(os.path.join(root, d, "wire.txt"))), key=key)
+    """The release folders, oldest first; each must hold its manifest and its vectors."""
+    found = sorted((d for d in os.listdir(root) if os.path.isdir(os.path.join(root, d))),
+                   key=lambda v: [int(x) for x in re.findall(r"\d+", v)])
+    for version in found:
+        for name in ("wire.txt", "vectors.txt"):
+            if not os.path.isfile(os.path.join(root, version, name)):
+                raise InputError("release %s has no %s" % (version, name))
+    return found
 
 
 def main(argv):
@@ -316,9 +322,7 @@ def main(argv):
     for version in found:
         path = os.path.join(root, version, "wire.txt")
         ok &= report(version, compare(parse_manifest(open(path).read(), path), current))
-        vectors = os.path.join(root, version, "vectors.txt")
-        if os.path.exists(vectors):
-            ok &= check_vectors(sshmsg, vectors, version)
+        ok &= check_vectors(sshmsg, os.path.join(root, version, "vectors.txt"), version)
     return 0 if ok else 1
 
 
