@@ -3,7 +3,8 @@
 # announce: on a copy of the tree (build/ left out) in which SshcMsgDef_FileTrans
 # gains a member at its end, inside its tail padding (the record stays 32
 # bytes, so its size check still passes), the check must fail, naming the
-# insertion and saying to raise the major version.
+# insertion and saying to raise the major version; with the version raised to
+# 2.0.0 it must pass, the break announced.
 set -eu
 cd "$(dirname "$0")/.."
 copy=$(mktemp -d)
@@ -21,3 +22,7 @@ for text in "'uint32_t appended', at offset 224 (in bits)" "ABI break" "raise th
 done
 grep -E "data member insertion|appended|ABI break" "$copy/out"
 echo "abi_break: make abi-check refuses a member appended to SshcMsgDef_FileTrans"
+# With the major version raised, the soname announces the break: the check passes.
+sed -i 's/^project(ssh_msg_def VERSION [0-9.]*/project(ssh_msg_def VERSION 2.0.0/' "$copy/CMakeLists.txt"
+make -C "$copy" abi-check >"$copy/out" 2>&1 || { cat "$copy/out"; echo "abi_break: 2.0.0 still refused"; exit 1; }
+grep -F "announced by the soname libssh_msg_def.so.2" "$copy/out"
