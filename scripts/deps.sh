@@ -1,17 +1,18 @@
 #!/bin/sh
 # Installs the Debian packages a make target needs, when they are missing and we
 # are root; otherwise only reports what is missing.
-# Usage: scripts/deps.sh GROUP...   (groups: build fuzz cross bench tools coverage)
+# Usage: scripts/deps.sh GROUP...   (groups: build fuzz cross bench tools coverage abi)
 set -eu
 pkgs=""
 for group in "$@"; do
     case $group in
-        build) pkgs="$pkgs cmake ninja-build g++ gcc make binutils pkgconf libgtest-dev googletest libcli11-dev nlohmann-json3-dev" ;;
+        build) pkgs="$pkgs cmake ninja-build g++ gcc make binutils pkgconf libgtest-dev googletest libcli11-dev nlohmann-json3-dev python3" ;;
         fuzz) pkgs="$pkgs clang-14 libclang-rt-14-dev llvm-14 valgrind" ;;
         coverage) pkgs="$pkgs gcovr" ;;
         cross) pkgs="$pkgs crossbuild-essential-arm64 crossbuild-essential-s390x qemu-user googletest" ;;
         bench) pkgs="$pkgs libbenchmark-dev valgrind gnuplot-nox jq" ;;
         tools) pkgs="$pkgs libcli11-dev nlohmann-json3-dev" ;;
+        abi) pkgs="$pkgs abigail-tools" ;;
         *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
     esac
 done

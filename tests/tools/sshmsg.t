@@ -37,6 +37,9 @@ $ echo '{"field1":{"hex":"ff41"},"field2":"","field3":7}' | $T encode FileTrans 
 $ echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image --hex
 04000000f4ffffff901f00005000000008000c0004000800
 
+$ $T list --wire | grep ' list '
+slot SshsMsgDef.PortList 2 forwardPort list SshsMsgDef.ForwardPort
+
 $ echo ff000000 0a00 1f00 | $T decode PortList --hex
 [1]
 ! Table offset(255) is out of range(4 - 8)

@@ -32,6 +32,7 @@
 
 #include "hex.h"
 #include "inspect.h"
+#include "manifest.h"
 #include "messages.h"
 #include "record_json.h"
 #include "ssh_msg_def/ssh_msg_def.h"
@@ -392,13 +393,13 @@ int Send(const std::string &key, const std::string &file, uint32_t count, uint64
 
 int Run(int argc, char **argv) {
     CLI::App app{"Encode, decode and send the SSH client and server messages of libssh_msg_def.", "sshmsg"};
-    app.set_version_flag("--version", "sshmsg 1.0.0");
+    app.set_version_flag("--version", "sshmsg " SSH_MSG_DEF_VERSION);
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 success, 1 refused by the library (or by --strict), 2 usage, input or output error.\n"
         "The manual page, sshmsg(1) (man sshmsg), describes the commands, the JSON and hex forms and the limits.");
     std::string message, file = "-";
-    bool hex = false, image = false, compact = false, strict = false;
+    bool hex = false, image = false, compact = false, strict = false, wire = false;
     uint32_t count = 1, handle = 1;
     uint64_t target = 0;
     Cut cut;
@@ -412,6 +413,7 @@ int Run(int argc, char **argv) {
     };
 
     CLI::App *list = app.add_subcommand("list", "The messages: identifiers, record sizes, fields and kinds.");
+    list->add_flag("--wire", wire, "the wire manifest: a line per message and per slot, to diff two builds");
     CLI::App *encode = app.add_subcommand("encode", "Encode a record given as JSON (see sshmsg(1) for the form).");
     encode->add_option("MESSAGE", message, kMessageHelp)->required();
     encode->add_option("FILE", file, kFileHelp);
@@ -449,7 +451,7 @@ int Run(int argc, char **argv) {
         return 2;
     }
     try {
-        if (*list) return List();
+        if (*list) return wire ? (Print("%s", smd::WireManifest().c_str()), 0) : List();
         if (*encode) return Encode(message, file, hex, image);
         if (*decode) return Decode(message, file, hex, cut, compact, strict);
         if (*dump) return Dump(message, file, hex, cut);
