@@ -2,7 +2,7 @@
 # abidw and abidiff of abigail-tools), on a library built with debug info in a
 # directory of its own (build/abi, RelWithDebInfo, source paths relative):
 #   make abi-check         the checker's verdicts on small libraries made for
-#                          the test (scripts/abi_test.py), then today's library
+#                          the test (tests/compat/abi_test.py), then today's library
 #                          against compat/*/abi.xml: a removed function, a
 #                          changed signature or record layout fails unless the
 #                          major version announces it; an added function is
@@ -24,7 +24,7 @@ abi-build:
 	@cmake --build $(ABI_DIR) --target ssh_msg_def -j 2; status=$$?; $(GIVE_BACK); exit $$status
 
 abi-check: abi-build
-	@python3 scripts/abi_test.py
+	@python3 tests/compat/abi_test.py
 	@python3 scripts/abi.py check $(ABI_DIR)/libssh_msg_def.so compat
 
 release-baseline: abi-build build

@@ -8,4 +8,4 @@ compat: deps
 	@cmake --preset $(PRESET) >/dev/null
 	@cmake --build --preset $(PRESET) --target sshmsg; status=$$?; $(GIVE_BACK); exit $$status
 	@python3 scripts/compat.py check build/$(PRESET)/tools/sshmsg/sshmsg compat
-	@python3 scripts/compat_test.py
+	@python3 tests/compat/compat_test.py

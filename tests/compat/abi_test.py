@@ -9,7 +9,7 @@ import sys
 import tempfile
 from contextlib import redirect_stdout
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 import abi  # noqa: E402
 
 PACK = "uint32_t Rec_pack(const Rec *r, uint8_t *out) { out[0] = (uint8_t)r->a; return 0; }"

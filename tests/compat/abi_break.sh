@@ -6,7 +6,7 @@
 # insertion and saying to raise the major version; with the version raised to
 # 2.0.0 it must pass, the break announced.
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
 tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C "$copy"

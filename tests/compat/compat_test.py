@@ -6,7 +6,7 @@ matched against today's decode. `-v` prints every row's report."""
 import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 import compat  # noqa: E402
 
 RELEASE = """\
