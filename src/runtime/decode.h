@@ -4,11 +4,11 @@
 // whatever the record took, so a failed decode leaves a record that owns
 // nothing.
 //
-// Speed: a root decoder reads the module's byte-order flag once and runs the
-// instantiation for its value, and every nested decoder, field and check is
-// inlined into it, so a message decodes in one straight run of code: no call
-// per field or per element except the allocator, and no test of the flag per
-// read. Log lines are cold, out-of-line calls.
+// Speed: the byte order is the host's, known at compile time (context.h), and
+// every nested decoder, field and check is inlined into the root decoder, so
+// a message decodes in one straight run of code: no call per field or per
+// element except the allocator.
+// Log lines are cold, out-of-line calls.
 #ifndef SSH_MSG_DEF_RUNTIME_DECODE_H
 #define SSH_MSG_DEF_RUNTIME_DECODE_H
 
@@ -381,10 +381,7 @@ template <const Schema *S, class Observer = void>
     if (!ParamsValid(buf, len, record)) [[unlikely]] {
         return RefuseParams<Observer>(ctx, S->tags.unpack, buf, len, record, observer);
     }
-    if (ctx.byteOrder != 0) {
-        return DecodeRoot<S>(Frame<true, Observer>{buf, len, &ctx, S->tags.unpack, false, observer}, record);
-    }
-    return DecodeRoot<S>(Frame<false, Observer>{buf, len, &ctx, S->tags.unpack, false, observer}, record);
+    return DecodeRoot<S>(Frame<kHostSwap, Observer>{buf, len, &ctx, S->tags.unpack, false, observer}, record);
 }
 
 // The library's decoder, on its receive module's context.

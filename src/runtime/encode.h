@@ -6,9 +6,8 @@
 //
 // Speed: a record is measured once. The size computation measures each string
 // and hands the lengths to the writer (StringLengths, each string in its own
-// place, StringAt); a root writer reads the
-// module's byte-order flag once and runs the instantiation for its value; every
-// nested writer is inlined into the root writer, which writes through a pointer
+// place, StringAt); the byte order is the host's, known at compile time
+// (context.h); every nested writer is inlined into the root writer, which writes through a pointer
 // cursor straight into the final buffer. The element tables of a list are
 // sized apart from the rest of the record: `__pack` and the batch only need to
 // know that a record fits their room, and the largest size of a list's
@@ -311,7 +310,7 @@ template <const Schema *E, class W>
     return w.next;
 }
 
-// The root writer once its arguments passed, for the flag's value.
+// The root writer once its arguments passed, in byte order kSwap.
 template <const Schema *S, bool kSwap>
 [[SSH_MSG_DEF_INLINE]] inline uint32_t WriteRootInline(uint8_t *buf, const void *record, const uint32_t *lengths) {
     Cursor<kSwap> w{buf + kWord};
@@ -346,8 +345,7 @@ template <const Schema *S>
         return 0;
     }
     resolve_cache_hooks(ctx);
-    if (ctx.byteOrder != 0) return WriteRoot<S, true>(buf, record, lengths);
-    return WriteRoot<S, false>(buf, record, lengths);
+    return WriteRoot<S, kHostSwap>(buf, record, lengths);
 }
 
 // `__pack`: 0 with *length set to the bytes written, or SSH_MSG_DEF_ERROR with
