@@ -5,9 +5,9 @@
 // nothing.
 //
 // Speed: the byte order is the host's, known at compile time (context.h), and
-// every nested decoder, field and check is inlined into the root decoder, so
-// a message decodes in one straight run of code: no call per field or per
-// element except the allocator.
+// every field, check and list element is inlined into the decoder of its
+// table: no call per field or per element except the allocator. A record held
+// by value has one out-of-line decoder, shared by its holder and its own root.
 // Log lines are cold, out-of-line calls.
 #ifndef SSH_MSG_DEF_RUNTIME_DECODE_H
 #define SSH_MSG_DEF_RUNTIME_DECODE_H
@@ -331,8 +331,8 @@ inline bool DecodeTable(const F &parent, uint32_t table, void *record) {
 }
 
 // The nested decoder of a record held by value: out of line, so that every
-// message holding it shares one copy. (A delegating root inlines its own, and
-// a list element's decoder stays inlined into its loop.)
+// message holding it and its own delegating root share one copy. (A list
+// element's decoder stays inlined into its loop.)
 template <const Schema *S, class F>
 [[gnu::noinline]] bool DecodeNestedRecord(const F &parent, uint32_t table, void *record) {
     return DecodeTable<S>(parent, table, record);
@@ -353,7 +353,7 @@ template <const Schema *S, class F>
     } else {
         resolve_cache_hooks(*f.ctx);
         ZeroRecord<S>(record);
-        ok = DecodeTable<S>(f, root, record);
+        ok = DecodeNestedRecord<S>(f, root, record);
     }
     if constexpr (OwnsMemory(*S)) {
         if (!ok) [[unlikely]]
