@@ -220,16 +220,16 @@ template <const Schema *S, bool kSwap>
     }
 }
 
-// The vtable length and field slots of a dense all-scalar table, then its
-// vtable delta, as the buffer holds them in byte order kSwap when the writer
-// puts the vtable directly before the table. (The table length between them
-// is never read.)
-template <const Schema *S, bool kSwap>
+// The field slots of a dense all-scalar table, then its vtable delta, as the
+// buffer holds them (little-endian, whatever the host) when the writer puts
+// the vtable directly before the table. (The table length before them is
+// never read.)
+template <const Schema *S>
 inline constexpr auto kWriterTail = [] {
     constexpr uint32_t kSlots = S->slotCount;
     std::array<uint8_t, 2 * kSlots + kWord> tail{};
     auto put = [&](uint32_t at, uint32_t v, uint32_t bytes) {
-        for (uint32_t b = 0; b < bytes; ++b) tail[at + b] = static_cast<uint8_t>(v >> 8 * (kSwap ? bytes - 1 - b : b));
+        for (uint32_t b = 0; b < bytes; ++b) tail[at + b] = static_cast<uint8_t>(v >> 8 * b);
     };
     for (uint32_t i = 0; i < kSlots; ++i) put(2 * i, DenseFieldAt(i), 2);
     put(2 * kSlots, VtableSize(kSlots), kWord);
@@ -254,7 +254,7 @@ template <const Schema *E, class F>
         // kFirst <= table <= len - DenseTableSize, in one unsigned comparison.
         const uint64_t span = f.len >= kLeast ? f.len - kLeast + 1 : 0;
         if (table - kFirst >= span) return false;
-        constexpr auto &tail = kWriterTail<E, F::swap>;
+        constexpr auto &tail = kWriterTail<E>;
         const uint8_t *const vtable = f.buf + table - kVtLen;
         if (Load16(vtable, f.swap) != kVtLen || memcmp(vtable + SlotAt(0), tail.data(), sizeof tail) != 0) {
             return false;
