@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include <atomic>
+#include <bit>
 
 #include "ssh_msg_def/platform.h"
 
@@ -75,6 +76,12 @@ inline void resolve_cache_hooks(Context &ctx) {
 
 // Byte-order flag of the host: 1 when big-endian.
 uint32_t HostByteOrderFlag();
+
+// Whether buffer integers are byte-reversed on this host. Each module's flag is
+// set to the host's order at load and again at binding, so on a given host it
+// only ever holds this value, which the compiler knows: the readers and writers
+// take it from here and a build carries one copy of each.
+inline constexpr bool kHostSwap = std::endian::native == std::endian::big;
 
 // How the parameter messages name a pointer.
 inline const char *NullName(const void *p) { return p == nullptr ? "null" : "nonNull"; }

@@ -4,11 +4,11 @@
 // whatever the record took, so a failed decode leaves a record that owns
 // nothing.
 //
-// Speed: a root decoder reads the module's byte-order flag once and runs the
-// instantiation for its value, and every nested decoder, field and check is
-// inlined into it, so a message decodes in one straight run of code: no call
-// per field or per element except the allocator, and no test of the flag per
-// read. Log lines are cold, out-of-line calls.
+// Speed: the byte order is the host's, known at compile time (context.h), and
+// every field, check and list element is inlined into the decoder of its
+// table: no call per field or per element except the allocator. A record held
+// by value has one out-of-line decoder, shared by its holder and its own root.
+// Log lines are cold, out-of-line calls.
 #ifndef SSH_MSG_DEF_RUNTIME_DECODE_H
 #define SSH_MSG_DEF_RUNTIME_DECODE_H
 
@@ -195,6 +195,75 @@ template <const Schema *S, class F>
 template <const Schema *S, class F>
 [[nodiscard]] bool DecodeNestedRecord(const F &parent, uint32_t table, void *record);
 
+// The field slots of an all-scalar table in its dense form, as the buffer holds
+// them in byte order kSwap.
+template <const Schema *S, bool kSwap>
+inline constexpr auto kDenseSlots = [] {
+    std::array<uint16_t, S->slotCount> slots{};
+    for (uint16_t i = 0; i < S->slotCount; ++i) {
+        const auto v = static_cast<uint16_t>(DenseFieldAt(i));
+        slots[i] = kSwap ? __builtin_bswap16(v) : v;
+    }
+    return slots;
+}();
+
+// The scalars of a dense all-scalar table at `fields`, into its record.
+template <const Schema *S, bool kSwap>
+[[SSH_MSG_DEF_INLINE]] inline void CopyDense(const uint8_t *fields, void *record) {
+    if constexpr (!kSwap && ScalarsPacked(*S)) {
+        memcpy(&Member<uint32_t>(record, S->fields[0].offset), fields, 4 * S->slotCount);
+    } else {
+        ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
+            constexpr uint32_t i = decltype(slot)::value;
+            Member<uint32_t>(record, S->fields[i].offset) = Load32(fields + 4 * i, kSwap);
+        });
+    }
+}
+
+// The field slots of a dense all-scalar table, then its vtable delta, as the
+// buffer holds them (little-endian, whatever the host) when the writer puts
+// the vtable directly before the table. (The table length before them is
+// never read.)
+template <const Schema *S>
+inline constexpr auto kWriterTail = [] {
+    constexpr uint32_t kSlots = S->slotCount;
+    std::array<uint8_t, 2 * kSlots + kWord> tail{};
+    auto put = [&](uint32_t at, uint32_t v, uint32_t bytes) {
+        for (uint32_t b = 0; b < bytes; ++b) tail[at + b] = static_cast<uint8_t>(v >> 8 * b);
+    };
+    for (uint32_t i = 0; i < kSlots; ++i) put(2 * i, DenseFieldAt(i), 2);
+    put(2 * kSlots, VtableSize(kSlots), kWord);
+    return tail;
+}();
+
+// An element table as the writer lays it out: its dense form (every field
+// present) with its vtable directly before it. Such a table passes every check
+// of the element walk, in any order, when it lies at 4 + VL or further and its
+// scalars end inside the buffer: its vtable then lies between 4 and the table,
+// and ends at the table. Decodes it when it is one; anything else, a table
+// that would be refused included, is left to the walk, which decides.
+template <const Schema *E, class F>
+[[nodiscard, SSH_MSG_DEF_INLINE]] inline bool WriterElement(const F &f, uint64_t table, void *record) {
+    constexpr uint32_t kSlots = E->slotCount;
+    constexpr uint32_t kVtLen = VtableSize(kSlots);
+    constexpr uint32_t kFirst = kWord + kVtLen;                   // the least such table
+    constexpr uint32_t kLeast = kFirst + DenseTableSize(kSlots);  // the least buffer holding one
+    if constexpr (!AllScalars(*E)) {
+        return false;
+    } else {
+        // kFirst <= table <= len - DenseTableSize, in one unsigned comparison.
+        const uint64_t span = f.len >= kLeast ? f.len - kLeast + 1 : 0;
+        if (table - kFirst >= span) return false;
+        constexpr auto &tail = kWriterTail<E>;
+        const uint8_t *const vtable = f.buf + table - kVtLen;
+        if (Load16(vtable, f.swap) != kVtLen || memcmp(vtable + SlotAt(0), tail.data(), sizeof tail) != 0) {
+            return false;
+        }
+        CopyDense<E, F::swap>(f.buf + table + DenseFieldAt(0), record);
+        return true;
+    }
+}
+
 // The list at field position P: its count N at W, at most 0x3FFFFFFF, and its
 // N element offsets inside the buffer; then the zeroed array of N records and
 // each element's table decoded into it.
@@ -218,16 +287,25 @@ template <const Schema *E, class F>
     (void)memset_s(elements, bytes, 0, bytes);
     for (uint32_t i = 0; i < n; ++i) {
         // W + 4 + 4N <= len bounds every element offset, so only the target can
-        // go wrong here.
+        // go wrong here. Its position in 64 bits: no zero extension per element.
+        const uint64_t word = uint64_t{w} + kWord + uint64_t{4} * i;
+        const uint32_t offset = Load32(f.buf + word, f.swap);
+        uint8_t *const element = elements + static_cast<size_t>(i) * E->recordSize;
+        if constexpr (!F::kObserved) {
+            // The target in 64 bits: one past 2^32 is no writer's element, and
+            // the walk below refuses it.
+            if (WriterElement<E>(f, word + offset, element)) [[likely]] {
+                continue;
+            }
+        }
         const uint32_t at = w + kWord + 4 * i;
-        const uint32_t offset = Load32(f.buf + at, f.swap);
         uint32_t table;
         if (!AddNoWrap(at, offset, &table)) return Refuse<Rule::kWraps>(f, at, offset);
         Note(f, Item::kElement, at, table);
         // table >= at > W >= 4: tells the compiler that the element's table
         // check cannot fail on its lower bound.
         if (table < 4) __builtin_unreachable();
-        if (!DecodeTable<E>(f, table, elements + static_cast<size_t>(i) * E->recordSize)) return false;
+        if (!DecodeTable<E>(f, table, element)) return false;
     }
     return true;
 }
@@ -266,18 +344,6 @@ template <const Schema *S, class F>
     });
 }
 
-// The field slots of an all-scalar table in its dense form, as the buffer holds
-// them in byte order kSwap.
-template <const Schema *S, bool kSwap>
-inline constexpr auto kDenseSlots = [] {
-    std::array<uint16_t, S->slotCount> slots{};
-    for (uint16_t i = 0; i < S->slotCount; ++i) {
-        const auto v = static_cast<uint16_t>(DenseFieldAt(i));
-        slots[i] = kSwap ? __builtin_bswap16(v) : v;
-    }
-    return slots;
-}();
-
 template <const Schema *S, class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool DecodeFields(const F &f, const TableView &t, void *record) {
     constexpr uint32_t kSlots = S->slotCount;
@@ -291,15 +357,7 @@ template <const Schema *S, class F>
         constexpr auto &dense = kDenseSlots<S, F::swap>;
         if (HasSlot(t, kSlots - 1) && memcmp(slots, dense.data(), sizeof dense) == 0 &&
             InBounds(t.table + DenseFieldAt(0), 4 * kSlots, f.len)) [[likely]] {
-            const uint8_t *fields = f.buf + t.table + DenseFieldAt(0);
-            if constexpr (!F::swap && ScalarsPacked(*S)) {
-                memcpy(&Member<uint32_t>(record, S->fields[0].offset), fields, 4 * kSlots);
-            } else {
-                ForEachSlot<kSlots>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
-                    constexpr uint32_t i = decltype(slot)::value;
-                    Member<uint32_t>(record, S->fields[i].offset) = Load32(fields + 4 * i, f.swap);
-                });
-            }
+            CopyDense<S, F::swap>(f.buf + t.table + DenseFieldAt(0), record);
             return true;
         }
     }
@@ -331,8 +389,8 @@ inline bool DecodeTable(const F &parent, uint32_t table, void *record) {
 }
 
 // The nested decoder of a record held by value: out of line, so that every
-// message holding it shares one copy. (A delegating root inlines its own, and
-// a list element's decoder stays inlined into its loop.)
+// message holding it and its own delegating root share one copy. (A list
+// element's decoder stays inlined into its loop.)
 template <const Schema *S, class F>
 [[gnu::noinline]] bool DecodeNestedRecord(const F &parent, uint32_t table, void *record) {
     return DecodeTable<S>(parent, table, record);
@@ -353,7 +411,7 @@ template <const Schema *S, class F>
     } else {
         resolve_cache_hooks(*f.ctx);
         ZeroRecord<S>(record);
-        ok = DecodeTable<S>(f, root, record);
+        ok = DecodeNestedRecord<S>(f, root, record);
     }
     if constexpr (OwnsMemory(*S)) {
         if (!ok) [[unlikely]]
@@ -381,10 +439,7 @@ template <const Schema *S, class Observer = void>
     if (!ParamsValid(buf, len, record)) [[unlikely]] {
         return RefuseParams<Observer>(ctx, S->tags.unpack, buf, len, record, observer);
     }
-    if (ctx.byteOrder != 0) {
-        return DecodeRoot<S>(Frame<true, Observer>{buf, len, &ctx, S->tags.unpack, false, observer}, record);
-    }
-    return DecodeRoot<S>(Frame<false, Observer>{buf, len, &ctx, S->tags.unpack, false, observer}, record);
+    return DecodeRoot<S>(Frame<kHostSwap, Observer>{buf, len, &ctx, S->tags.unpack, false, observer}, record);
 }
 
 // The library's decoder, on its receive module's context.

@@ -101,14 +101,6 @@ constexpr bool OwnsMemory(const Schema &s) {
     return false;
 }
 
-// True when a record is one table: every field a scalar or a string.
-constexpr bool SingleTable(const Schema &s) {
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        if (s.fields[i].nested != nullptr) return false;
-    }
-    return true;
-}
-
 // True when every field is a 32-bit scalar. Such a table with every field
 // non-zero has one layout only, the dense form (wire.h).
 constexpr bool AllScalars(const Schema &s) {

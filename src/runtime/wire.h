@@ -5,8 +5,8 @@
 // the field is absent. A field is a u32 scalar in the table, or a u32 forward
 // offset from its own position to a string (u32 length, the bytes, a NUL), to
 // a nested table, or to a list (u32 count, then one forward offset per element
-// table). Every integer is little-endian, byte-reversed on a host whose module
-// flag says so. Nothing is aligned, so every access goes through memcpy.
+// table). Every integer is little-endian, byte-reversed on a big-endian host.
+// Nothing is aligned, so every access goes through memcpy.
 #ifndef SSH_MSG_DEF_RUNTIME_WIRE_H
 #define SSH_MSG_DEF_RUNTIME_WIRE_H
 
