@@ -162,13 +162,12 @@ void ZVD_OsalMemFree(void *ptr, uint32_t arg, const char *tag) {
             uint32_t size, given;
             memcpy(&size, block, sizeof size);
             memcpy(&given, block + sizeof size, sizeof given);
-            int overrun = 0;
-            for (int i = 0; i < GUARD; ++i) overrun |= block[HEADER + size + i] != GUARD_BYTE;
-            bad = overrun || given != arg;
+            for (int i = 0; i < GUARD; ++i) bad |= block[HEADER + size + i] != GUARD_BYTE;
+            bad |= given != arg;
             g_counters.frees++;
             g_counters.liveBlocks--;
             g_counters.liveBytes -= size;
-            if (!overrun) free(block); /* the heap around an overrun block may be broken: left alone */
+            free(block);
         }
         g_counters.badFrees += (uint64_t)bad;
         pthread_mutex_unlock(&g_lock);
