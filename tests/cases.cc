@@ -55,6 +55,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "record_text.h"
@@ -507,6 +508,37 @@ void Run(const std::string &line) {
     if (c.badFrees) PRINT("%llu bad frees", (unsigned long long)c.badFrees);
 }
 
+// A transcript (a .t file) is run by sh instead: each command with $T, $E (from
+// the environment) and $D (the section's scratch directory) set, its "> "
+// lines continuing it. It prints its standard output, "[N]" for an exit
+// status N other than 0, and its "!" lines when its standard error holds their
+// text, line after line (a bare "!" last: the text ends its line); otherwise
+// standard error as "!" lines.
+bool gShell;
+std::vector<std::string> gErrLines;  // each command's "!" lines, as the file gives them
+
+std::string Slurp(const std::string &path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void RunShell(std::string command, const std::string &errLines) {
+    for (size_t at; (at = command.find("\n>")) != std::string::npos;)
+        command.replace(at, command.compare(at, 4, "\n> ") == 0 ? 4 : 3, "\n");
+    const std::string dir = getenv("D");
+    const int raw = system(("(" + command + "\n) >" + dir + "/out 2>" + dir + "/err").c_str());
+    gOut += Slurp(dir + "/out");
+    if (!WIFEXITED(raw) || WEXITSTATUS(raw) != 0) gOut += "[" + std::to_string(WEXITSTATUS(raw)) + "]\n";
+    // The text the "!" lines say standard error holds.
+    std::string want, err = Slurp(dir + "/err");
+    std::istringstream lines(errLines);
+    for (std::string l; std::getline(lines, l);) want += (l.size() > 2 ? l.substr(2) : "") + "\n";
+    if (!want.empty()) want.pop_back();
+    if (!errLines.empty() && err.find(want) != std::string::npos) return (void)(gOut += errLines);
+    for (size_t at = 0; !errLines.empty() && at < err.size(); at = err.find('\n', at) + 1)
+        gOut += "! " + err.substr(at, err.find('\n', at) - at) + "\n";
+}
+
 // A run of equal lines as one, " xN" added.
 std::string Collapse(const std::string &text) {
     std::string out, last;
@@ -535,15 +567,20 @@ std::string RunSection(const std::vector<std::string> &commands) {
     if (child == 0) {
         close(fds[0]);
         dup2(fds[1], 2);  // what the process says on stderr is part of what it prints
-        if (commands.empty() || !commands[0].starts_with("os ")) Load("all", 1);
-        for (const std::string &c : commands) {
+        char dir[] = "/tmp/cases_XXXXXX";
+        if (gShell && mkdtemp(dir) != nullptr) setenv("D", dir, 1);
+        if (!gShell && (commands.empty() || !commands[0].starts_with("os "))) Load("all", 1);
+        for (size_t k = 0; k < commands.size(); ++k) {
+            const std::string &c = commands[k];
             gOut = "$ " + c + "\n";  // first, in case the command ends the process
             if (write(fds[1], gOut.data(), gOut.size()) != static_cast<ssize_t>(gOut.size())) _exit(3);
             gOut.clear();
-            Run(c);
-            const std::string out = Collapse(gOut);
+            if (gShell) RunShell(c, gErrLines[k]);
+            if (!gShell) Run(c);
+            const std::string out = gShell ? gOut : Collapse(gOut);
             if (write(fds[1], out.data(), out.size()) != static_cast<ssize_t>(out.size())) _exit(3);
         }
+        if (gShell) system(("rm -rf " + std::string(dir)).c_str());
         _exit(0);
     }
     close(fds[1]);
@@ -562,6 +599,7 @@ std::string RunSection(const std::vector<std::string> &commands) {
 int main(int argc, char **argv) {
     if (argc != 2 && argc != 3) return fprintf(stderr, "usage: cases FILE [SECTION]\n"), 2;
     const size_t only = argc == 3 ? strtoul(argv[2], nullptr, 10) : 0;  // 1: the first section
+    gShell = std::string(argv[1]).ends_with(".t");
     std::ifstream in(argv[1]);
     std::vector<std::pair<std::string, std::vector<std::string>>> sections;  // name, lines
     for (std::string line; std::getline(in, line);) {
@@ -576,8 +614,11 @@ int main(int argc, char **argv) {
         if (only != 0 && i + 1 != only) continue;
         std::vector<std::string> commands;
         std::string want;
+        gErrLines.clear();
         for (const std::string &l : lines) {
-            if (l.starts_with("$ ")) commands.push_back(l.substr(2));
+            if (l.starts_with("$ ")) commands.push_back(l.substr(2)), gErrLines.emplace_back();
+            if (gShell && !commands.empty() && (l == ">" || l.starts_with("> "))) commands.back() += "\n" + l;
+            if (gShell && !commands.empty() && (l == "!" || l.starts_with("! "))) gErrLines.back() += l + "\n";
             want += l + "\n";
         }
         const std::string got = RunSection(commands);

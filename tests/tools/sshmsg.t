@@ -5,9 +5,9 @@
 # dump tools write it, cuts, identify on every example, warnings, escaped bytes
 # in messages, and a tool bound to the shared library.
 #
-# sshmsg_tests runs each section as one test. A case is a command for sh, run
-# with $T set to the tool, $D to the section's scratch directory and $E to the
-# examples, and what it must give:
+# The case runner (tests/cases.cc) runs each section as one test. A case is a
+# command for sh, run with $T set to the tool, $D to the section's scratch
+# directory and $E to the examples, and what it must give:
 #
 #   ## Name     starts the section Name
 #   # text      a comment, between cases
