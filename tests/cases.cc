@@ -11,10 +11,12 @@
 // TAG TEXT"; after `trace`, the memory calls too: "alloc SIZE ARG TAG" (send
 // memory), "cache SIZE ARG TAG" (record memory; " -> null" when refused),
 // "free ARG TAG" (" null" for a null pointer, " BAD" for a bad free); and for
-// each descriptor the framework is handed, "sent
-// ID I/N hHANDLE tTARGET LENGTH@WHERE" (WHERE: +offset in the last send block,
-// or "elsewhere") with the bytes when they are not what __pack writes. A record
-// prints as in record_text.h. A run of equal lines prints as one, with " xN".
+// each descriptor the framework is handed, "sent ID I/N hHANDLE tTARGET
+// LENGTH@WHERE" (WHERE: +offset in the last send block, or "elsewhere") with
+// the bytes when they are not what __pack writes, after "descriptors @+OFFSET"
+// when the descriptors lie in the send block. A record
+// prints as in record_text.h, a call's result as "= RESULT" (nothing for 0). A
+// run of equal lines prints as one, with " xN".
 // Commands:
 //
 //   os LAYER [flag=N]      loads libzvd_host (all), a variant without some
@@ -96,6 +98,11 @@ void OnCall(const ZvdHost_Call *c, void *) {
     }
 }
 
+// A call's result: nothing for 0.
+void Result(uint32_t r) {
+    if (r != 0) PRINT("= %#x", r);
+}
+
 void OnLog(const ZvdHost_LogLine *l, void *) {
     PRINT("log %u %s %s", l->code, l->tag, l->text);
     if (strcmp(l->module->name, "ZIRKO") || strcmp(l->module->subName, "ZIRKO_VANTOME_SERIAL") ||
@@ -130,7 +137,7 @@ Message Find(const std::string &name) {
 }
 
 void OnDelivery(const VornHost_Delivery *d, void *) {
-    if (d->index == 0) PRINT("descriptors %s", Where(d->descs).c_str());
+    if (d->index == 0 && Where(d->descs) != "@elsewhere") PRINT("descriptors %s", Where(d->descs).c_str());
     const bool packed = Bytes(d->buffer, d->buffer + d->length) == gPacked;
     PRINT("sent %#x %u/%u h%u t%llu %u%s%s%s%s%s", d->msgId, d->index + 1, d->count, d->handle,
           static_cast<unsigned long long>(d->target), d->length, Where(d->buffer).c_str(), packed ? "" : " ",
@@ -322,7 +329,7 @@ void Send(const Message &m, const std::string &kind, Args &a) {
     if (kind == "batch") r = m.ops->sendbatch(h, records, c, target);
     if (kind == "msg") r = m.ops->sendmsg(h, records, c);
     if (kind == "tomsg") r = m.ops->sendtomsg(h, records, c, target);
-    PRINT("= %#x", r);
+    Result(r);
 }
 
 // A record whose string lies in the output area, at AT (LEN bytes), packed at
@@ -425,11 +432,11 @@ void Run(const std::string &line) {
             r = VORN_RegIDLFuncHook(id, fn, rel);
             if (id == 0) break;
         }
-        PRINT("= %#x", r);
+        Result(r);
     } else if (cmd == "cleans") {  // cleans N, or cleans null
         uint32_t r = what == "null" ? VORN_RegIDLResorceCleanFuncHook(nullptr) : 0;
         for (uint32_t i = 0; what != "null" && i < stoul(what); ++i) r = VORN_RegIDLResorceCleanFuncHook(Clean);
-        PRINT("= %#x", r);
+        Result(r);
     } else if (cmd == "runclean") {
         VornHost_RunClean();
     } else if (cmd == "deliver") {  // deliver [to=T] ID:HEX... (handle 7), or deliver null
@@ -450,8 +457,8 @@ void Run(const std::string &line) {
                     ++i;
         }
         const uint32_t n = what == "null" ? 1 : static_cast<uint32_t>(descs.size());
-        PRINT("= %#x", target ? VORN_SendToMsg(7, what == "null" ? nullptr : descs.data(), n, target)
-                              : VORN_SendMsg(7, what == "null" ? nullptr : descs.data(), n));
+        Result(target ? VORN_SendToMsg(7, what == "null" ? nullptr : descs.data(), n, target)
+                      : VORN_SendMsg(7, what == "null" ? nullptr : descs.data(), n));
     } else if (cmd == "badfree") {  // badfree unknown|twice|arg|overrun: the layer's checks of a free
         auto alloc =
             reinterpret_cast<void *(*)(uint32_t, uint32_t, const char *)>(dlsym(RTLD_DEFAULT, "ZVD_OsalMemAlloc"));
@@ -477,8 +484,8 @@ void Run(const std::string &line) {
     } else if (cmd == "init") {
         const std::string dir = a.Word();
         const bool client = what == "sshc";
-        PRINT("= %#x", dir == "recv" ? (client ? sshc_msg_def_recv_init() : sshs_msg_def_recv_init())
-                                     : (client ? sshc_msg_def_send_init() : sshs_msg_def_send_init()));
+        Result(dir == "recv" ? (client ? sshc_msg_def_recv_init() : sshs_msg_def_recv_init())
+                             : (client ? sshc_msg_def_send_init() : sshs_msg_def_send_init()));
     } else if (cmd == "registered") {
         uint32_t ids[16] = {};
         const uint32_t n = VornHost_Registered(ids, 16);
