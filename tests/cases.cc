@@ -447,15 +447,10 @@ void Run(const std::string &line) {
             if (w.starts_with("to=")) target = stoull(w.substr(3));
             if (w.find(':') == std::string::npos) continue;
             FromHex(bufs.emplace_back(), w.substr(w.find(':') + 1));
+            descs.push_back({nullptr, static_cast<uint32_t>(stoul(w, 0, 0)), 0});
         }
-        a.p = line.c_str() + 8;
-        for (size_t i = 0; a.More();) {
-            const std::string w = a.Word();
-            if (w.find(':') != std::string::npos)
-                descs.push_back(
-                    {bufs[i].data(), static_cast<uint32_t>(stoul(w, 0, 0)), static_cast<uint32_t>(bufs[i].size())}),
-                    ++i;
-        }
+        for (size_t i = 0; i < descs.size(); ++i)  // the buffers have stopped moving
+            descs[i].buffer = bufs[i].data(), descs[i].length = static_cast<uint32_t>(bufs[i].size());
         const uint32_t n = what == "null" ? 1 : static_cast<uint32_t>(descs.size());
         Result(target ? VORN_SendToMsg(7, what == "null" ? nullptr : descs.data(), n, target)
                       : VORN_SendMsg(7, what == "null" ? nullptr : descs.data(), n));
