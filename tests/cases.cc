@@ -152,12 +152,12 @@ void OnDelivery(const VornHost_Delivery *d, void *) {
 uint32_t Capture(const uint8_t *, uint32_t, void *) { return 0; }
 template <char N>
 uint32_t Fake(const uint8_t *b, uint32_t, void *r) {
-    PRINT("unpack%c %u", N, *static_cast<uint8_t *>(r) = b[0]);
+    PRINT("unpack%c %u", N, *static_cast<uint32_t *>(r) = b[0]);  // a whole word: the same record on any host
     return N == 'H' ? VORN_HOST_RECORD_MAX + 1 : 8;
 }
 template <char N>
 void FakeRelease(void *r) {
-    PRINT("release%c %u", N, *static_cast<uint8_t *>(r));
+    PRINT("release%c %u", N, *static_cast<uint32_t *>(r));
 }
 void Clean() { PRINT("clean"); }
 
