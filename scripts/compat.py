@@ -188,25 +188,23 @@ def parse_record(text):
         if peek("null") or peek("zeros"):
             return ("list", count, None if take() == "null" else [[]] * count)  # [] reads as all zero
         take("[")
-        elements = []
-        while not peek("]"):
-            elements.append(value())
-            if peek(","):
-                take(",")
-        take("]")
+        elements = items("]")
         if peek("*"):
             take("*")
             elements = elements * count
         return ("list", count, elements)
 
-    def record_rest():
+    def items(close):
         values = []
-        while not peek("}"):
+        while not peek(close):
             values.append(value())
             if peek(","):
                 take(",")
-        take("}")
+        take(close)
         return values
+
+    def record_rest():
+        return items("}")
 
     take("{")
     rec = record_rest()
