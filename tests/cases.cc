@@ -427,11 +427,8 @@ void Run(const std::string &line) {
         const auto fn = kind == "A" ? Fake<'A'> : kind == "B" ? Fake<'B'> : kind == "H" ? Fake<'H'> : nullptr;
         const auto rel = !release ? nullptr : kind == "B" ? FakeRelease<'B'> : FakeRelease<'A'>;
         uint32_t r = 0;
-        for (uint32_t id = many ? 1 : static_cast<uint32_t>(stoul(what, 0, 0)); id <= stoul(what, 0, 0) || id == 0;
-             ++id) {
-            r = VORN_RegIDLFuncHook(id, fn, rel);
-            if (id == 0) break;
-        }
+        const auto last = static_cast<uint32_t>(stoul(what, 0, 0));
+        for (uint32_t id = many ? 1 : last; id <= last; ++id) r = VORN_RegIDLFuncHook(id, fn, rel);
         Result(r);
     } else if (cmd == "cleans") {  // cleans N, or cleans null
         uint32_t r = what == "null" ? VORN_RegIDLResorceCleanFuncHook(nullptr) : 0;
