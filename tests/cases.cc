@@ -8,15 +8,16 @@
 //                    blank line are all it prints
 //
 // What the library asks of the platform is printed as it happens: "log CODE
-// TAG TEXT"; after `trace`, the memory calls too: "alloc SIZE ARG TAG" (send
-// memory), "cache SIZE ARG TAG" (record memory; " -> null" when refused),
-// "free ARG TAG" (" null" for a null pointer, " BAD" for a bad free); and for
-// each descriptor the framework is handed, "sent ID I/N hHANDLE tTARGET
+// TAG TEXT"; after `trace`, the memory calls too, those of one kind, argument
+// and tag in a row on one line: "alloc ARG TAG: SIZE..." (send memory; the
+// send block's own free goes unsaid), "cache ARG TAG: SIZE..." (record memory;
+// " -> null" when refused), "free ARG TAG: block|null|BAD..."; and for each
+// descriptor the framework is handed, "sent ID I/N hHANDLE tTARGET
 // LENGTH@WHERE" (WHERE: +offset in the last send block, or "elsewhere") with
 // the bytes when they are not what __pack writes, after "descriptors @+OFFSET"
-// when the descriptors lie in the send block. A record
-// prints as in record_text.h, a call's result as "= RESULT" (nothing for 0). A
-// run of equal lines prints as one, with " xN".
+// when the descriptors lie in the send block. A record prints as in
+// record_text.h, a call's result as "= RESULT" (nothing for 0). A run of equal
+// lines or items prints as one, with " xN".
 // Commands:
 //
 //   os LAYER [flag=N]      loads libzvd_host (all), a variant without some
@@ -26,8 +27,8 @@
 //                          decodes SOURCE (a record, packed, which is also the
 //                          record's first state; or hex) with HEX written at AT
 //                          (a number, or "TEXT"+N: N bytes after TEXT's first
-//                          place); prints "= RECORD", then releases it unless
-//                          kept (a record left as it was owns nothing to free)
+//                          place); prints "= RECORD" when the decode changed
+//                          it, then releases it unless kept
 //   release MSG            releases the kept record, twice, and prints it
 //   pack MSG RECORD [room=N] [nullbuf] [nullrec] [nulllen]
 //   send KIND MSG RECORD|null [count=N] [handle=H] [target=T]
@@ -73,7 +74,25 @@ using Bytes = std::vector<uint8_t>;
 
 std::string gOut;
 char gLine[1200];
-#define PRINT(...) (snprintf(gLine, sizeof gLine, __VA_ARGS__), gOut += gLine, gOut += '\n')
+// Memory calls of one kind, argument and tag in a row print as one line:
+// "KIND ARG TAG: ITEM, ITEM xN".
+std::string gKey, gItems, gItem;
+int gRun;
+void FlushItem() {
+    if (gRun > 0) gItems += (gItems.empty() ? "" : ", ") + gItem + (gRun > 1 ? " x" + std::to_string(gRun) : "");
+    gRun = 0;
+}
+void Flush() {
+    FlushItem();
+    if (!gKey.empty()) gOut += gKey + ": " + gItems + "\n";
+    gKey.clear(), gItems.clear();
+}
+void Merge(const std::string &key, const std::string &item) {
+    if (key != gKey) Flush(), gKey = key;
+    if (item != gItem) FlushItem(), gItem = item;
+    ++gRun;
+}
+#define PRINT(...) (Flush(), snprintf(gLine, sizeof gLine, __VA_ARGS__), gOut += gLine, gOut += '\n')
 
 // The OS layer's functions, found by name: none of them when no layer is loaded.
 struct {
@@ -88,13 +107,16 @@ bool gTrace;  // memory calls printed
 
 void OnCall(const ZvdHost_Call *c, void *) {
     gFlags += c->kind == ZVD_HOST_USE_FLAG;
+    const std::string key = (snprintf(gLine, sizeof gLine, " %#x %s", c->arg, c->tag), gLine);
+    static std::string sendKey;  // the send block's: its free, with the same argument and tag, goes unsaid
     if (c->kind == ZVD_HOST_MEM_ALLOC && c->block) gBlock = static_cast<uint8_t *>(c->block), gBlockSize = c->size;
+    if (c->kind == ZVD_HOST_MEM_ALLOC) sendKey = key;
     if (!gTrace || c->kind == ZVD_HOST_USE_FLAG) return;
-    if (c->kind == ZVD_HOST_FREE) {
-        PRINT("free %#x %s%s%s", c->arg, c->tag, c->block ? "" : " null", c->badFree ? " BAD" : "");
-    } else {
-        PRINT("%s %u %#x %s%s", c->kind == ZVD_HOST_MEM_ALLOC ? "alloc" : "cache", c->size, c->arg, c->tag,
-              c->block ? "" : " -> null");
+    if (c->kind == ZVD_HOST_FREE && !(c->block == gBlock && key == sendKey && !c->badFree)) {
+        Merge("free" + key, c->badFree ? "BAD" : c->block ? "block" : "null");
+    } else if (c->kind != ZVD_HOST_FREE) {
+        Merge((c->kind == ZVD_HOST_MEM_ALLOC ? "alloc" : "cache") + key,
+              std::to_string(c->size) + (c->block ? "" : " -> null"));
     }
 }
 
@@ -267,14 +289,17 @@ void Unpack(const Message &m, Args &a) {
     const uint32_t n = len >= 0 ? static_cast<uint32_t>(len) : static_cast<uint32_t>(buf.size());
     const uint32_t size = m.ops->unpack(nullBuf ? nullptr : buf.data(), n, nullRec ? nullptr : rec.bytes);
     if (size != m.schema->recordSize) PRINT("returned %u", size);
-    if (!nullRec) PRINT("= %s", Describe(*m.schema, rec.bytes).c_str());
+    const bool changed = memcmp(rec.bytes, first.data(), first.size()) != 0;
+    if (changed) PRINT("= %s", Describe(*m.schema, rec.bytes).c_str());
     if (rec.Past(m.schema->recordSize)) PRINT("wrote past the record");
+    Flush();
     const std::string out = gOut;
     if (keep) {
         gKept = rec, gKeptFirst = first;
-    } else if (memcmp(rec.bytes, first.data(), first.size()) != 0) {
+    } else if (changed) {
         m.ops->release(rec.bytes);
     }
+    Flush();
     gOut = out;  // the release is release's to show
 }
 
@@ -359,10 +384,12 @@ void Alias(const Message &m, Args &a) {
     const bool outside = Bytes(area, area + 64) == Bytes(before.begin(), before.begin() + 64) &&
                          Bytes(area + 64 + n, area + sizeof area) == Bytes(before.begin() + 64 + n, before.end());
     Storage out;
+    Flush();
     const std::string shown = gOut;  // the decode and release are the decoder's cases
     m.ops->unpack(area + 64, n, out.bytes);
     const std::string seen = Describe(*m.schema, out.bytes);
     m.ops->release(out.bytes);
+    Flush();
     gOut = shown;
     PRINT("= %#x, %s, %s%s", r, n == apart.size() ? "its length" : "another length",
           outside ? "nothing outside" : "wrote outside",
@@ -575,7 +602,7 @@ std::string RunSection(const std::vector<std::string> &commands) {
             if (write(fds[1], gOut.data(), gOut.size()) != static_cast<ssize_t>(gOut.size())) _exit(3);
             gOut.clear();
             if (gShell) RunShell(c, gErrLines[k]);
-            if (!gShell) Run(c);
+            if (!gShell) Run(c), Flush();
             const std::string out = gShell ? gOut : Collapse(gOut);
             if (write(fds[1], out.data(), out.size()) != static_cast<ssize_t>(out.size())) _exit(3);
         }
