@@ -451,7 +451,7 @@ void Run(const std::string &line) {
     } else if (cmd == "pair") {  // pair ID KIND [norelease]; ID N+: the ids 1 to N
         const std::string kind = a.Word();
         const bool release = a.Word() != "norelease", many = what.ends_with('+');
-        const auto fn = kind == "A" ? Fake<'A'> : kind == "B" ? Fake<'B'> : kind == "H" ? Fake<'H'> : nullptr;
+        const auto fn = kind == "A" ? Fake<'A'> : kind == "B" ? Fake<'B'> : kind == "H" ? Fake<'H'> : kind == "C" ? Capture : nullptr;
         const auto rel = !release ? nullptr : kind == "B" ? FakeRelease<'B'> : FakeRelease<'A'>;
         uint32_t r = 0;
         const auto last = static_cast<uint32_t>(stoul(what, 0, 0));
