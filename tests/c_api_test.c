@@ -19,6 +19,7 @@ int main(void) {
     const int same = strcmp(out.field0, "ab") == 0 && out.field1 == NULL && out.forwardPortCount == 2 &&
                      out.forwardPort[1].field0 == 7 && out.forwardPort[1].field1 == 9;
     SshsMsgDef_PortList_free__unpacked(&out);
+    SshsMsgDef_PortList_free__unpacked(NULL); /* nothing to release */
     if (!same || out.field0 != NULL || out.forwardPort != NULL) return 3;
     puts("C client OK");
     return 0;
