@@ -53,8 +53,9 @@ $ { echo 10000000 0C00 1300 0400 0800 00000000 0C000000 01000000 F0FFFFFF 020000
 rejected: field1: forward offset 4294967280 at 24 wraps past 2^32
 exit 1
 
-# Records given as an array, sent --count times over in one call towards a
-# target; then a batch that outgrows the encoding area, refused and explained.
+# Records given as an array, sent --count times over in one call with a
+# handle, towards a target given in hex; then a batch that outgrows the
+# encoding area, refused and explained.
 $ echo '[{"field1":"a"},{"field0":2}]' | $T send FileTrans --count 2 --target 0x2A --handle 7 | sed -n '5,$p'
 recv 4/4: SshcMsgDef_FileTrans 0x9B687FAC handle 7 target 42, accepted, 24 bytes: {"field0":2,"field1":null,"field2":null,"field3":0}
 sent: SshcMsgDef_FileTrans__sendtomsg(handle 7, 4 records, target 42) returned 0
@@ -73,15 +74,16 @@ $ set -f; for a in send "decode $(printf 'Port\033[2J\303\251\342')"; do r=$($T 
 
 ## Refusals
 # The rule that refused a buffer, as the tool states it, after the library's
-# own log line when it writes one; then a buffer for each other rule.
+# own log line when it writes one; then a buffer for each rule no other case
+# shows.
 
 $ echo ff000000 0a00 1f00 | $T decode PortList --hex
 [1]
 ! Table offset(255) is out of range(4 - 8)
 ! sshmsg: SshsMsgDef_PortList rejected the buffer (8 bytes): table offset 255 (from the offset at 0) is outside 4 to 4
 
-# The last is the PortList above with the forwardPort count (the word at 33)
-# made 0x40000000.
+# The last is the 81-byte PortList of the commands above with the forwardPort
+# count (the word at 33) made 0x40000000.
 $ for c in FileTrans:0102 ForwardPort:04000000F0FFFFFF16000000901F000004000C00 \
 >   FileTrans:100000002000130004000800000000000c000000010000000400000002000000616200 \
 >   FileTrans:100000000c001300ffff0800000000000c000000010000000400000002000000616200 \
@@ -157,7 +159,8 @@ open: 2 1 0
 number: 2 1 0
 
 # A record's errors name the member by its path and cut what they quote short;
-# a control byte is escaped, nesting refused where it passes 32 levels.
+# a raw control byte in a string is a syntax error and nesting past 32 levels
+# is refused, each said where.
 $ for j in '{"field0":"a\u0000b"}' '{"forwardPortCount":1}' '[{"forwardPort":[{},{"field1":[[[{"x":1}]]]}]}]' \
 >   '{"forwardPort":[{"field0":"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"}]}' "$(printf '{"field0": "a\001"}')" \
 >   "$(head -c 40 /dev/zero | tr '\0' [)"; do r=$(printf '%s\n' "$j" | $T send PortList 2>&1); echo "$? ${r%% while parsing*}"; done
