@@ -1,6 +1,6 @@
 # libFuzzer campaigns (clang, AddressSanitizer + UndefinedBehaviorSanitizer):
-#   make fuzz                        every target (one per message, one per
-#                                    reader of the sshmsg tool) for
+#   make fuzz                        every target (one per message, one for
+#                                    the sshmsg tool's readers) for
 #                                    FUZZ_SECONDS each
 #   make fuzz FUZZ_SECONDS=600 FUZZ_JOBS=2 FUZZ_TARGETS="PortList FileDir"
 # Each target starts from its corpus in build/fuzz/corpus/ plus its seeds

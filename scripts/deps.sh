@@ -2,11 +2,12 @@
 # Installs the Debian packages a make target needs, when they are missing and we
 # are root; otherwise only reports what is missing.
 # Usage: scripts/deps.sh GROUP...   (groups: build fuzz cross bench tools coverage abi)
+# build includes xxd and hexdump (bsdextrautils): the tool's transcript reads their output.
 set -eu
 pkgs=""
 for group in "$@"; do
     case $group in
-        build) pkgs="$pkgs cmake ninja-build g++ gcc make binutils pkgconf libgtest-dev googletest libcli11-dev nlohmann-json3-dev python3" ;;
+        build) pkgs="$pkgs cmake ninja-build g++ gcc make binutils pkgconf libgtest-dev googletest libcli11-dev nlohmann-json3-dev python3 xxd bsdextrautils" ;;
         fuzz) pkgs="$pkgs clang-14 libclang-rt-14-dev llvm-14 valgrind" ;;
         coverage) pkgs="$pkgs gcovr" ;;
         cross) pkgs="$pkgs crossbuild-essential-arm64 crossbuild-essential-s390x qemu-user googletest" ;;
