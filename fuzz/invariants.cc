@@ -1,4 +1,5 @@
-// Non-template parts of the invariant checks: reporting and the expected texts.
+// Non-template parts of the invariant checks: the host OS layer's trace and
+// counters, reporting and the expected log text.
 #include "invariants.h"
 
 #include <stdio.h>
@@ -8,53 +9,34 @@ namespace smd_fuzz {
 
 void Fail(const char *condition, const std::string &detail) {
     // Records with thousands of list elements render long: the head tells enough.
-    const std::string shown = detail.size() <= 3000 ? detail : detail.substr(0, 3000) + "...";
-    fprintf(stderr, "invariant broken in %s: %s\n%s\n", gWhere, condition, shown.c_str());
+    fprintf(stderr, "invariant broken in %s: %s\n%.3000s\n", gWhere, condition, detail.c_str());
     abort();
 }
 
-namespace {
-
-void OnCall(const ZvdHost_Call *c, void *) {
-    if (c->kind == ZVD_HOST_CACHE_ALLOC) gSeen.cache.push_back({c->size, c->tag, c->block == nullptr});
+void Reset(long refuse) {
+    ZvdHost_SetTrace(
+        [](const ZvdHost_Call *c, void *) {
+            if (c->kind == ZVD_HOST_CACHE_ALLOC) gAllocs.push_back({c->size, c->tag, c->block == nullptr});
+        },
+        nullptr);
+    ZvdHost_SetLogSink([](const ZvdHost_LogLine *l, void *) { gLogs.push_back({l->code, l->tag, l->text}); }, nullptr);
+    ZvdHost_FailAllocation(static_cast<uint64_t>(refuse + 1));
+    gAllocs.clear();
+    gLogs.clear();
 }
 
-void OnLog(const ZvdHost_LogLine *l, void *) { gSeen.logs.push_back({l->code, l->tag, l->text}); }
-
-ZvdHost_Counters Counters() {
+long Live() {
     ZvdHost_Counters c;
     ZvdHost_GetCounters(&c);
-    return c;
+    return c.badFrees != 0 ? -1 : static_cast<long>(c.liveBlocks);
 }
-
-}  // namespace
-
-void Reset(long refuse) {
-    ZvdHost_SetTrace(OnCall, nullptr);
-    ZvdHost_SetLogSink(OnLog, nullptr);
-    ZvdHost_FailAllocation(static_cast<uint64_t>(refuse + 1));
-    gSeen = {};
-}
-
-long Live() { return static_cast<long>(Counters().liveBlocks); }
-long BadFrees() { return static_cast<long>(Counters().badFrees); }
 
 std::string MallocText(const char *tag, uint32_t size) {
     // Plain nested decoders log the wide form of the message.
     bool wide = false;
-    ForEachMessage([&]<const smd::Schema * S>() {
-        wide |= S->nested == smd::NestedForm::kPlain && strcmp(tag, S->tags.nested) == 0;
-    });
-    char text[96];
-    snprintf(text, sizeof text, "[ZIRKO]:Malloc unpack data unsuccess,%ssize(%u)", wide ? "                " : " ",
-             size);
-    return text;
-}
-
-std::string MessageName(const smd::Schema *s) {
-    const std::string tag = s->tags.unpack;  // "<Ns>_<Msg>_unpack"
-    const size_t from = tag.find('_') + 1;
-    return tag.substr(from, tag.rfind("_unpack") - from);
+    for (const auto *s : smd::kSchemas) wide |= s->nested == smd::NestedForm::kPlain && !strcmp(tag, s->tags.nested);
+    return std::string("[ZIRKO]:Malloc unpack data unsuccess,") + (wide ? "                " : " ") + "size(" +
+           std::to_string(size) + ")";
 }
 
 }  // namespace smd_fuzz
