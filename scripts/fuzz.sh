@@ -7,7 +7,7 @@
 # (crash, broken invariant, leak, timeout) is saved in build/fuzz/findings/ and
 # fails the run; copy it into fuzz/regressions/TARGET/ once fixed. Prints the
 # executions of each target and in all.
-# Usage: [FUZZ_JOBS=N] scripts/fuzz.sh SECONDS [TARGET...] (no target: every one built)
+# Usage: [FUZZ_JOBS=N] scripts/fuzz.sh SECONDS [TARGET...] (no target: every one of the build)
 set -eu
 bin=build/fuzz/fuzz
 out=build/fuzz/findings
@@ -32,9 +32,11 @@ fi
 seconds=$1
 shift
 if [ $# -eq 0 ]; then
-    for program in "$bin"/fuzz_*; do
-        case $program in */fuzz_regressions) continue ;; esac  # the regression runner, not a target
-        [ -f "$program" ] && [ -x "$program" ] && set -- "$@" "${program#"$bin"/fuzz_}"
+    # The targets of this build: each has its seeds, written afresh by every
+    # build (a program left over from an older build has none).
+    for seeds in "$bin"/seeds/*/; do
+        target=$(basename "$seeds")
+        [ -x "$bin/fuzz_$target" ] && set -- "$@" "$target"
     done
     [ $# -gt 0 ] || { echo "no fuzz targets in $bin"; exit 1; }
 fi
