@@ -17,7 +17,7 @@
 // the bytes when they are not what __pack writes, after "descriptors @+OFFSET"
 // when the descriptors lie in the send block. A record prints as in
 // record_text.h, a call's result as "= RESULT" (nothing for 0). A run of equal
-// lines or items prints as one, with " xN".
+// items prints as one, with " xN".
 // Commands:
 //
 //   os LAYER [flag=N]      loads libzvd_host (all), a variant without some
@@ -182,7 +182,7 @@ template <char N>
 void FakeRelease(void *r) {
     PRINT("release%c %u", N, *static_cast<uint32_t *>(r));
 }
-void Clean() { PRINT("clean"); }
+void Clean() { Merge("clean", "run"); }
 
 void Load(const std::string &layer, uint32_t flag) {
     if (layer != "none") {
@@ -567,25 +567,6 @@ void RunShell(std::string command, const std::string &errLines) {
         gOut += "! " + err.substr(at, err.find('\n', at) - at) + "\n";
 }
 
-// A run of equal lines as one, " xN" added.
-std::string Collapse(const std::string &text) {
-    std::string out, last;
-    int n = 0;
-    auto flush = [&] { out += n == 0 ? "" : last + (n > 1 ? " x" + std::to_string(n) : "") + "\n"; };
-    for (size_t at = 0, end; at < text.size(); at = end + 1) {
-        end = text.find('\n', at);
-        const std::string line = text.substr(at, end - at);
-        if (n > 0 && line == last) {
-            ++n;
-            continue;
-        }
-        flush();
-        last = line, n = 1;
-    }
-    flush();
-    return out;
-}
-
 // Runs a section's commands in a child process; returns what they printed.
 std::string RunSection(const std::vector<std::string> &commands) {
     int fds[2];
@@ -605,7 +586,7 @@ std::string RunSection(const std::vector<std::string> &commands) {
             gOut.clear();
             if (gShell) RunShell(c, gErrLines[k]);
             if (!gShell) Run(c), Flush();
-            const std::string out = gShell ? gOut : Collapse(gOut);
+            const std::string &out = gOut;
             if (write(fds[1], out.data(), out.size()) != static_cast<ssize_t>(out.size())) _exit(3);
         }
         if (gShell) system(("rm -rf " + std::string(dir)).c_str());
