@@ -3,9 +3,8 @@
 // with bytes outside printable ASCII as \xNN, null is "null", a nested record
 // is braced, a list is COUNT:null or COUNT:[ELEMENTS]. The runner also reads
 // this form back, with two shorthands for long members: "text"*N is the text
-// N times, and COUNT:[ELEMENT]* or COUNT:zeros is a list of COUNT copies of
-// one element or of zero elements. A string of one byte 16 times or more
-// prints in the shorthand.
+// N times, and COUNT:zeros a list of COUNT zero elements. A string of one byte
+// 16 times or more prints in the shorthand.
 #pragma once
 
 #include <stdio.h>
@@ -144,10 +143,6 @@ inline void Parser::operator()(const smd::Field &, smd::ListMember l) {
     while (ok && !Take("]")) {
         ok &= n < l.count;
         if (ok) Read(l.element, l.At(n++));
-    }
-    if (Take("*")) {
-        for (uint32_t i = n; i < l.count; ++i) memcpy(l.At(i), l.At(0), l.element.recordSize);
-        n = l.count;
     }
     ok &= n == l.count;
 }
