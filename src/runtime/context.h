@@ -83,9 +83,6 @@ uint32_t HostByteOrderFlag();
 // take it from here and a build carries one copy of each.
 inline constexpr bool kHostSwap = std::endian::native == std::endian::big;
 
-// How the parameter messages name a pointer.
-inline const char *NullName(const void *p) { return p == nullptr ? "null" : "nonNull"; }
-
 // The logging step. Resolves the platform hooks and, when a log writer is
 // bound, calls it with (descriptor, 2, code, "", line, tag, format, args...).
 // No lock is held while the writer runs. Cold: only failure paths log.
