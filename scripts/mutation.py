@@ -19,7 +19,8 @@
 #   MUTATION_RESUME=FILE those recorded in FILE (a copy kept from another tree)
 #   MUTATION_PRESET=tsan run in the tsan preset (build/tsan) instead: by default
 #                        the mutants of tests/tsan_mutants.txt, each of which
-#                        must be killed there
+#                        must be killed there; MUTATION_PRESET=cross-s390x
+#                        likewise, those of tests/s390x_mutants.txt
 #
 # Mutants: relational operators written as binary operators (`a < b`: spaced,
 # so template brackets and casts are left alone; shifts never), == and !=,
@@ -42,8 +43,10 @@
 #
 # Score: killed / (killed + survivors). Survivors listed in
 # tests/equivalent_mutants.txt are reported as equivalent and left out of both.
-# Survivors listed in tests/tsan_mutants.txt (a lock taken out, say) count as
-# killed: the suite of the tsan preset kills them, which CI checks.
+# Survivors listed in tests/tsan_mutants.txt (a lock taken out, say) or in
+# tests/s390x_mutants.txt (code built only for a big-endian host) count as
+# killed: the suite of that preset kills them, which MUTATION_PRESET checks (CI
+# for the tsan list).
 # Each source file is restored after its mutant (also on Ctrl-C or an error)
 # and the tree is rebuilt at the end, so the build matches the sources.
 import fcntl
@@ -61,7 +64,9 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 EQUIVALENT = ROOT / 'tests' / 'equivalent_mutants.txt'
-TSAN_ONLY = ROOT / 'tests' / 'tsan_mutants.txt'
+# Mutants that only another preset's suite can tell, listed by preset: a lock
+# taken out (ThreadSanitizer), code built only for a big-endian host (s390x).
+ELSEWHERE = {'tsan': ROOT / 'tests' / 'tsan_mutants.txt', 'cross-s390x': ROOT / 'tests' / 's390x_mutants.txt'}
 PRESET = os.environ.get('MUTATION_PRESET') or 'default'
 BUILD_DIR = ROOT / 'build' / PRESET
 DEFAULT_FILES = 'src/*/*.h src/*/*.cc'
@@ -366,10 +371,11 @@ def main():
         sources[path], found = mutants_of(path)
         mutants, counts[path] = mutants + found, len(found)
     every = [m.id for m in mutants]  # of the files, before any selection
-    listed, tsan_only = load_list(EQUIVALENT), load_list(TSAN_ONLY)
-    if env('MUTATION_ID') or PRESET == 'tsan':
-        # Under ThreadSanitizer, by default the mutants only it can tell.
-        wanted = (env('MUTATION_ID') or ' '.join(tsan_only)).split()
+    listed = load_list(EQUIVALENT)
+    elsewhere = {preset: load_list(path) for preset, path in ELSEWHERE.items()}
+    if env('MUTATION_ID') or PRESET in elsewhere:
+        # In another preset, by default the mutants only it can tell.
+        wanted = (env('MUTATION_ID') or ' '.join(elsewhere[PRESET])).split()
         mutants = [m for m in mutants if any(m.id.startswith(w) for w in wanted)]
     if env('MUTATION_SAMPLE'):
         rng = random.Random(int(env('MUTATION_SEED') or 1))
@@ -402,7 +408,7 @@ def main():
     if status != 'survived':
         sys.exit(f"mutation: the unchanged tree does not build or pass its tests ({', '.join(failed) or status})")
     resume = env('MUTATION_RESUME') or ''
-    results, done = [], load_results(RESULTS if resume == '1' else Path(resume), {**listed, **tsan_only}) if resume else {}
+    results, done = [], load_results(RESULTS if resume == '1' else Path(resume), {**listed, **{i: r for ids in elsewhere.values() for i, r in ids.items()}}) if resume else {}
     record = open(RESULTS, 'a')
     rows = {}  # the resumed mutants' rows
     try:
@@ -423,8 +429,9 @@ def main():
                       flush=True)
             if status in ('survived', 'equivalent'):
                 status = 'equivalent' if m.id in listed else 'survived'
-            if status == 'survived' and m.id in tsan_only and PRESET != 'tsan':
-                status = 'killed under tsan'
+            other = next((preset for preset, ids in elsewhere.items() if m.id in ids), PRESET)
+            if status == 'survived' and other != PRESET:  # what that preset makes of it
+                status = 'no-compile' if elsewhere[other][m.id].startswith('does not compile') else f'killed under {other}'
             print(status, flush=True)
             results.append((m, status))
     finally:
@@ -444,7 +451,7 @@ def main():
             print('mutation: the rebuild of the unchanged tree failed', file=sys.stderr)
 
     count = {s: sum(r == s for _, r in results) for s in ('killed', 'survived', 'equivalent', 'no-compile')}
-    count['killed'] += sum(r == 'killed under tsan' for _, r in results)
+    count['killed'] += sum(r.startswith('killed under') for _, r in results)
     survivors = [(m, s) for m, s in results if s in ('survived', 'equivalent')]
     if survivors:
         print('survivors:')
