@@ -209,7 +209,7 @@ template <const Schema *S>
 template <const Schema *S, bool kSwap>
 [[SSH_MSG_DEF_INLINE]] inline uint8_t *WriteDense(uint8_t *vtable, const void *record) {
     constexpr uint32_t kSlots = S->slotCount;
-    constexpr auto head = kDenseHead<kSlots>;  // a copy: immediates in the code, not a load
+    constexpr auto &head = kDenseHead<kSlots>;
     memcpy(vtable, head.data(), sizeof head);
     uint8_t *const table = vtable + VtableSize(kSlots);
     if constexpr (!kSwap && ScalarsPacked(*S)) {
