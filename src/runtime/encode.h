@@ -194,6 +194,23 @@ template <const Schema *S>
 template <const Schema *E, class W>
 uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, uint32_t n);
 
+// The vtable and vtable delta of an all-scalar table in its dense form, as the
+// buffer holds them (little-endian, whatever the host): the bytes its writer
+// puts before the scalars.
+template <const Schema *S>
+inline constexpr auto kDenseHead = [] {
+    constexpr uint32_t kSlots = S->slotCount;
+    std::array<uint8_t, VtableSize(kSlots) + kWord> head{};
+    auto put = [&](uint32_t at, uint32_t v, uint32_t bytes) {
+        for (uint32_t b = 0; b < bytes; ++b) head[at + b] = static_cast<uint8_t>(v >> 8 * b);
+    };
+    put(0, VtableSize(kSlots), 2);
+    put(2, DenseTableSize(kSlots), 2);
+    for (uint32_t i = 0; i < kSlots; ++i) put(SlotAt(i), DenseFieldAt(i), 2);
+    put(VtableSize(kSlots), VtableSize(kSlots), kWord);
+    return head;
+}();
+
 // Whether every field of an all-scalar record is non-zero: its table then
 // takes the dense form.
 template <const Schema *S>
@@ -209,7 +226,7 @@ template <const Schema *S>
 template <const Schema *S, bool kSwap>
 [[SSH_MSG_DEF_INLINE]] inline uint8_t *WriteDense(uint8_t *vtable, const void *record) {
     constexpr uint32_t kSlots = S->slotCount;
-    constexpr auto &head = kDenseHead<kSlots>;
+    constexpr auto head = kDenseHead<S>;
     memcpy(vtable, head.data(), sizeof head);
     uint8_t *const table = vtable + VtableSize(kSlots);
     if constexpr (!kSwap && ScalarsPacked(*S)) {

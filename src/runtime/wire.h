@@ -13,8 +13,6 @@
 #include <stdint.h>
 #include <string.h>
 
-#include <array>
-
 namespace ssh_msg_def::internal {
 
 inline constexpr uint32_t kWord = 4;  // a u32: scalar, forward offset, vtable delta, length or count
@@ -28,19 +26,6 @@ constexpr uint32_t SlotEnd(uint32_t i) { return SlotAt(i) + 2; }
 // list element, usually): field i at T + 4 + 4i, the table 4 + 4k bytes long.
 constexpr uint32_t DenseFieldAt(uint32_t i) { return kWord + 4 * i; }
 constexpr uint32_t DenseTableSize(uint32_t k) { return kWord + 4 * k; }
-// The vtable and vtable delta of a dense table of k fields, as the buffer holds
-// them (little-endian, whatever the host): what the writer puts before the
-// scalars, and what a reader compares a table's with to know it dense. Every
-// entry is below 256, so it is its low byte and zeros.
-template <uint32_t k>
-inline constexpr auto kDenseHead = [] {
-    static_assert(DenseTableSize(k) < 256, "a dense table's vtable entries are single bytes");
-    std::array<uint8_t, VtableSize(k) + kWord> head{};
-    head[0] = head[VtableSize(k)] = VtableSize(k);
-    head[2] = DenseTableSize(k);
-    for (uint32_t i = 0; i < k; ++i) head[SlotAt(i)] = DenseFieldAt(i);
-    return head;
-}();
 // Bytes of a string of `len` bytes at its target: length word, bytes, NUL.
 constexpr uint64_t StringSize(uint64_t len) { return kWord + len + 1; }
 
