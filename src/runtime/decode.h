@@ -222,46 +222,41 @@ template <const Schema *S, bool kSwap>
 
 // The field slots of a dense all-scalar table, then its vtable delta, as the
 // buffer holds them (little-endian, whatever the host) when the writer puts
-// the vtable directly before the table. (The table length before them is
-// never read.)
+// the vtable directly before the table: as many bytes as the vtable, each
+// value below 256. (The table length before them is never read.)
 template <const Schema *S>
 inline constexpr auto kWriterTail = [] {
     constexpr uint32_t kSlots = S->slotCount;
-    std::array<uint8_t, 2 * kSlots + kWord> tail{};
-    auto put = [&](uint32_t at, uint32_t v, uint32_t bytes) {
-        for (uint32_t b = 0; b < bytes; ++b) tail[at + b] = static_cast<uint8_t>(v >> 8 * b);
-    };
-    for (uint32_t i = 0; i < kSlots; ++i) put(2 * i, DenseFieldAt(i), 2);
-    put(2 * kSlots, VtableSize(kSlots), kWord);
+    static_assert(DenseTableSize(kSlots) < 256, "the slots and the delta fit a byte each");
+    std::array<uint8_t, VtableSize(kSlots)> tail{};
+    for (uint32_t i = 0; i < kSlots; ++i) tail[2 * i] = static_cast<uint8_t>(DenseFieldAt(i));
+    tail[2 * kSlots] = static_cast<uint8_t>(VtableSize(kSlots));
     return tail;
 }();
 
-// An element table as the writer lays it out: its dense form (every field
-// present) with its vtable directly before it. Such a table passes every check
-// of the element walk, in any order, when it lies at 4 + VL or further and its
-// scalars end inside the buffer: its vtable then lies between 4 and the table,
-// and ends at the table. Decodes it when it is one; anything else, a table
-// that would be refused included, is left to the walk, which decides.
+// An all-scalar element table as the writer lays it out: its dense form
+// (every field present) with its vtable directly before it. Such a table
+// passes every check of the element walk, in any order, when it lies at 4 + VL
+// or further and its scalars end inside the buffer: its vtable then lies
+// between 4 and the table, and ends at the table. Decodes it when it is one;
+// anything else, a table that would be refused included, is left to the walk,
+// which decides.
 template <const Schema *E, class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool WriterElement(const F &f, uint64_t table, void *record) {
     constexpr uint32_t kSlots = E->slotCount;
     constexpr uint32_t kVtLen = VtableSize(kSlots);
     constexpr uint32_t kFirst = kWord + kVtLen;                   // the least such table
     constexpr uint32_t kLeast = kFirst + DenseTableSize(kSlots);  // the least buffer holding one
-    if constexpr (!AllScalars(*E)) {
+    // kFirst <= table <= len - DenseTableSize, in one unsigned comparison.
+    const uint64_t span = f.len >= kLeast ? f.len - kLeast + 1 : 0;
+    if (table - kFirst >= span) return false;
+    constexpr auto &tail = kWriterTail<E>;
+    const uint8_t *const vtable = f.buf + table - kVtLen;
+    if (Load16(vtable, f.swap) != kVtLen || memcmp(vtable + SlotAt(0), tail.data(), sizeof tail) != 0) {
         return false;
-    } else {
-        // kFirst <= table <= len - DenseTableSize, in one unsigned comparison.
-        const uint64_t span = f.len >= kLeast ? f.len - kLeast + 1 : 0;
-        if (table - kFirst >= span) return false;
-        constexpr auto &tail = kWriterTail<E>;
-        const uint8_t *const vtable = f.buf + table - kVtLen;
-        if (Load16(vtable, f.swap) != kVtLen || memcmp(vtable + SlotAt(0), tail.data(), sizeof tail) != 0) {
-            return false;
-        }
-        CopyDense<E, F::swap>(f.buf + table + DenseFieldAt(0), record);
-        return true;
     }
+    CopyDense<E, F::swap>(f.buf + table + DenseFieldAt(0), record);
+    return true;
 }
 
 // The list at field position P: its count N at W, at most 0x3FFFFFFF, and its
@@ -291,7 +286,7 @@ template <const Schema *E, class F>
         const uint64_t word = uint64_t{w} + kWord + uint64_t{4} * i;
         const uint32_t offset = Load32(f.buf + word, f.swap);
         uint8_t *const element = elements + static_cast<size_t>(i) * E->recordSize;
-        if constexpr (!F::kObserved) {
+        if constexpr (AllScalars(*E) && !F::kObserved) {
             // The target in 64 bits: one past 2^32 is no writer's element, and
             // the walk below refuses it.
             if (WriterElement<E>(f, word + offset, element)) [[likely]] {
