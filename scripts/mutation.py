@@ -302,10 +302,30 @@ def compile_failed(log):
     return bool(re.search(r'^FAILED: \S+\.o\s|collect2: error', log, re.M))
 
 
+def differing_commands(output):
+    """The commands of a failed case section whose output differs from what the
+    file gives, by their number in the section (1: its first command)."""
+    found = re.search(r'^--- expected\n(.*?)^--- got\n(.*?)(?=^\d+ sections|\Z)', output, re.M | re.S)
+    if not found:
+        return []
+    want, got = (re.split(r'^(?=\$ )', text, flags=re.M)[1:] for text in found.groups())
+    return [k + 1 for k in range(max(len(want), len(got))) if want[k:k + 1] != got[k:k + 1]]
+
+
 def run_core(show):
-    """The core tests that fail (the case files' tests, the C program, the threads)."""
-    ok, log = run(CORE_CTEST, timeout=600, show=show)
-    return [] if ok else (re.findall(r'^\s*\d+ - (\S+) \(', log, re.M) or ['core'])
+    """The core tests that fail (the case files' tests, the C program, the
+    threads); a failed case section is named with each command whose output
+    differs: cases_decode_4#3 is its third command."""
+    ok, log = run(CORE_CTEST + ['--output-on-failure'], timeout=600, show=show)
+    if ok:
+        return []
+    failed = []
+    for name in re.findall(r'^\s*\d+ - (\S+) \(', log, re.M) or ['core']:
+        output = re.search(rf'Test\s+#\d+: {re.escape(name)} \.*\**\w.*?\n(.*?)(?=^\s*(?:Start\s+\d+:|\d+/\d+ Test)|^\d+% tests|\Z)',
+                           log, re.M | re.S)
+        commands = differing_commands(output.group(1)) if output and name.startswith('cases_') else []
+        failed += [f"{name}#{k}" for k in commands] or [name]
+    return failed
 
 
 def core_tests():
@@ -320,7 +340,8 @@ def kill_report(path):
     do not already catch."""
     done = load_results(path)
     kills, alone = {}, {}
-    for status, killers in done.values():
+    for status, commands in done.values():
+        killers = sorted({k.split('#')[0] for k in commands})  # by test, its commands together
         for k in killers if status == 'killed' else []:
             kills[k] = kills.get(k, 0) + 1
             alone[k] = alone.get(k, 0) + (len(killers) == 1)
