@@ -14,7 +14,8 @@
 #   MUTATION_LIST=1      list the mutants with their ids and counts, run nothing
 #   MUTATION_STRICT=1    exit 1 when a survivor is not on the equivalent list
 #   MUTATION_KILLS=1     from the recorded results (or =FILE), run nothing: how
-#                        many mutants each core test kills, and kills alone
+#                        many mutants each core test kills, and kills alone;
+#                        then the case commands that kill nothing alone
 #   MUTATION_RESUME=1    reuse the results recorded by earlier runs (below), or
 #   MUTATION_RESUME=FILE those recorded in FILE (a copy kept from another tree)
 #   MUTATION_PRESET=tsan run in the tsan preset (build/tsan) instead: by default
@@ -350,6 +351,25 @@ def kill_report(path):
         print(f"{alone.get(t, 0):5} alone {kills.get(t, 0):5} in all  {t}")
     print(f"{sum(s == 'killed' for s, _ in done.values())} killed mutants recorded in {path}; "
           f"{sum(not alone.get(t) for t in tests)} of {len(tests)} core tests kill none alone")
+    # The same by command, for the case files: a command whose output differs
+    # under no mutant that nothing else kills, with the lines it takes.
+    alone = {}
+    for status, commands in done.values():
+        if status == 'killed' and len(commands) == 1:
+            alone[commands[0]] = alone.get(commands[0], 0) + 1
+    spare = []
+    for path in sorted((ROOT / 'tests' / 'cases').glob('*.cases')):
+        section = command = 0
+        lines = path.read_text().split('\n')
+        for n, line in enumerate(lines):
+            section, command = (section + 1, 0) if line.startswith('## ') else (section, command)
+            if line.startswith('$ '):
+                command += 1
+                size = next((k for k, l in enumerate(lines[n + 1:]) if not l or l[0] in '$#'), 0) + 1
+                name = f"cases_{path.stem}_{section}#{command}"
+                if not alone.get(name) and size > 1:  # a command printing nothing sets up the next
+                    spare.append(f"  {path.name}:{n + 1} ({size} lines): {line}")
+    print(f"{len(spare)} case commands kill nothing alone:", *spare, sep='\n')
 
 
 def build_and_test(show=False):
