@@ -229,8 +229,8 @@ inline constexpr auto kWriterTail = [] {
     constexpr uint32_t kSlots = S->slotCount;
     static_assert(DenseTableSize(kSlots) < 256, "the slots and the delta fit a byte each");
     std::array<uint8_t, VtableSize(kSlots)> tail{};
-    for (uint32_t i = 0; i < kSlots; ++i) tail[2 * i] = static_cast<uint8_t>(DenseFieldAt(i));
     tail[2 * kSlots] = static_cast<uint8_t>(VtableSize(kSlots));
+    for (uint32_t i = 0; i < kSlots; ++i) tail[2 * i] = static_cast<uint8_t>(DenseFieldAt(i));
     return tail;
 }();
 
