@@ -82,18 +82,20 @@ $ echo ff000000 0a00 1f00 | $T decode PortList --hex
 ! Table offset(255) is out of range(4 - 8)
 ! sshmsg: SshsMsgDef_PortList rejected the buffer (8 bytes): table offset 255 (from the offset at 0) is outside 4 to 4
 
-# The last is the 81-byte PortList of the commands above with the forwardPort
-# count (the word at 33) made 0x40000000.
+# The last two are the 81-byte PortList of the commands above with the
+# forwardPort count (the word at 33) made 0x40000000, then 0x3FFFFFFF.
 $ for c in FileTrans:0102 ForwardPort:04000000F0FFFFFF16000000901F000004000C00 \
 >   FileTrans:100000002000130004000800000000000c000000010000000400000002000000616200 \
 >   FileTrans:100000000c001300ffff0800000000000c000000010000000400000002000000616200 \
->   PortList:0e0000000a001f000400000008000a000000080000000b0000000200000061620000000040100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000
+>   PortList:0e0000000a001f000400000008000a000000080000000b0000000200000061620000000040100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 \
+>   PortList:0e0000000a001f000400000008000a000000080000000b00000002000000616200ffffff3f100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000
 > do r=$(echo ${c#*:} | $T decode ${c%:*} --hex 2>&1); echo "$? ${r##*bytes): }"; done
 1 a buffer of 2 bytes is below the 4-byte minimum
 1 the vtable delta at 4 puts the vtable at 20, outside 4 to 16
 1 vtable length 32 at 4 runs past the end (31 bytes left)
 1 field0: 4 bytes at 65551 run past the end of the 35-byte buffer
 1 forwardPort: count 1073741824 at 33 is above 0x3FFFFFFF
+1 forwardPort: 4294967292 bytes at 37 run past the end of the 81-byte buffer
 
 ## FailedWrites
 # A write that fails is exit 2 with one line, whether it fails when the output
