@@ -53,7 +53,7 @@ struct Frame {
     uint32_t len;  // 4 to 2^31 - 1: the parameter check refuses anything else
     Context *ctx;
     const char *tag;
-    bool plain;  // a plain nested decoder's frame: its failed allocation has the wide line
+    bool plain = false;  // a plain nested decoder's frame: its failed allocation has the wide line
     Observer *observer;
     static constexpr bool swap = kSwap;
     static constexpr bool kObserved = !std::is_void_v<Observer>;
@@ -420,7 +420,7 @@ template <const Schema *S, class F>
 template <class Observer>
 [[gnu::cold, gnu::noinline]] bool RefuseParams(Context &ctx, const char *tag, const uint8_t *buf, uint32_t len,
                                                const void *record, Observer *observer) {
-    const Frame<false, Observer> f{buf, len, &ctx, tag, false, observer};
+    const Frame<kHostSwap, Observer> f{.buf = buf, .len = len, .ctx = &ctx, .tag = tag, .observer = observer};
     return Refuse<Rule::kParams>(f, Given(buf, record), len);
 }
 extern template bool RefuseParams<void>(Context &, const char *, const uint8_t *, uint32_t, const void *, void *);
@@ -434,7 +434,9 @@ template <const Schema *S, class Observer = void>
     if (!ParamsValid(buf, len, record)) [[unlikely]] {
         return RefuseParams<Observer>(ctx, S->tags.unpack, buf, len, record, observer);
     }
-    return DecodeRoot<S>(Frame<kHostSwap, Observer>{buf, len, &ctx, S->tags.unpack, false, observer}, record);
+    return DecodeRoot<S>(
+        Frame<kHostSwap, Observer>{.buf = buf, .len = len, .ctx = &ctx, .tag = S->tags.unpack, .observer = observer},
+        record);
 }
 
 // The library's decoder, on its receive module's context.
