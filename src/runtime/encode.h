@@ -44,16 +44,7 @@ inline bool VectorPresent(const void *record, const Field &f, uint32_t *count, c
     return *count != 0 && *array != nullptr;
 }
 
-// Strings of a record of this schema, those of its nested tables included
-// (vector elements hold none): the size of the measured-length list below.
-constexpr uint32_t StringCount(const Schema &s) {
-    uint32_t n = 0;
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        if (s.fields[i].kind == Kind::kString) ++n;
-        if (s.fields[i].kind == Kind::kTable) n += StringCount(*s.fields[i].nested);
-    }
-    return n;
-}
+constexpr uint32_t StringCount(const Schema &s);
 
 // True when a record of this schema holds a vector, itself or in a nested table.
 constexpr bool HasVector(const Schema &s) {
@@ -82,6 +73,10 @@ constexpr uint32_t StringAt(const Schema &s, uint32_t slot) {
     }
     return n;
 }
+
+// Strings of a record of this schema, those of its nested tables included
+// (vector elements hold none): the size of the measured-length list below.
+constexpr uint32_t StringCount(const Schema &s) { return StringAt(s, s.slotCount); }
 
 // The lengths of a record's strings, each at its StringAt place. The size computation measures each string once
 // and the writer reuses the figure, which it may: the record must not change
