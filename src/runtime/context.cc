@@ -12,12 +12,13 @@
 namespace ssh_msg_def::internal {
 namespace {
 
-// One malloc/free pair per module, so each module's fallback is its own.
-template <int kModule>
+// One malloc/free pair per module, so each module's fallback is its own: the
+// pair is named by the context that holds it.
+template <const Context *kModule>
 void *default_alloc(uint32_t size, uint32_t, const char *) {
     return malloc(size);
 }
-template <int kModule>
+template <const Context *kModule>
 void default_free(void *ptr, uint32_t, const char *) {
     free(ptr);
 }
@@ -29,17 +30,17 @@ Fn Lookup(const char *name) {
 
 }  // namespace
 
-#define SSH_MSG_DEF_CONTEXT(kModule)                                                                               \
-    {                                                                                                              \
-        {"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId}, PTHREAD_MUTEX_INITIALIZER, nullptr, nullptr, nullptr, {0},   \
-            PTHREAD_MUTEX_INITIALIZER, {0}, default_alloc<kModule>, default_free<kModule>, default_alloc<kModule>, \
-            default_free<kModule>, 0                                                                               \
+#define SSH_MSG_DEF_CONTEXT(kModule)                                                                                  \
+    {                                                                                                                 \
+        {"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId}, PTHREAD_MUTEX_INITIALIZER, nullptr, nullptr, nullptr, {0},      \
+            PTHREAD_MUTEX_INITIALIZER, {0}, default_alloc<&kModule>, default_free<&kModule>, default_alloc<&kModule>, \
+            default_free<&kModule>, 0                                                                                 \
     }
 
-constinit Context gClientRecv = SSH_MSG_DEF_CONTEXT(0);
-constinit Context gClientSend = SSH_MSG_DEF_CONTEXT(1);
-constinit Context gServerRecv = SSH_MSG_DEF_CONTEXT(2);
-constinit Context gServerSend = SSH_MSG_DEF_CONTEXT(3);
+constinit Context gClientRecv = SSH_MSG_DEF_CONTEXT(gClientRecv);
+constinit Context gClientSend = SSH_MSG_DEF_CONTEXT(gClientSend);
+constinit Context gServerRecv = SSH_MSG_DEF_CONTEXT(gServerRecv);
+constinit Context gServerSend = SSH_MSG_DEF_CONTEXT(gServerSend);
 
 // The compiler knows the byte order of the machine it compiles for.
 uint32_t HostByteOrderFlag() { return __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__; }

@@ -29,7 +29,7 @@ struct OnceFlag {
     std::atomic<uint32_t> word;
     bool IsSet() const { return word.load(std::memory_order_acquire) != 0; }
     bool IsSetRelaxed() const { return word.load(std::memory_order_relaxed) != 0; }
-    void Set() { word.store(1, std::memory_order_release); }
+    void Set() { word.store(true, std::memory_order_release); }
 };
 
 struct Context {

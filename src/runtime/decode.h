@@ -174,20 +174,6 @@ template <class F>
 // Whether the vtable of a checked table holds field slot i.
 [[SSH_MSG_DEF_INLINE]] inline bool HasSlot(const TableView &t, uint32_t i) { return t.vtLen >= SlotEnd(i); }
 
-// Sets a record to zero, 64 bytes at a time: fixed-size fills the compiler
-// writes as a few vector stores (one fill of a large record becomes a string
-// instruction, slow to start for a hundred bytes).
-template <const Schema *S>
-[[SSH_MSG_DEF_INLINE]] inline void ZeroRecord(void *record) {
-    constexpr uint32_t kChunk = 64;
-    [&]<size_t... I>(std::index_sequence<I...>) SSH_MSG_DEF_INLINE_LAMBDA {
-        (memset(static_cast<uint8_t *>(record) + I * kChunk, 0,
-                (I + 1) * kChunk <= S->recordSize ? kChunk : S->recordSize - I * kChunk),
-         ...);
-    }
-    (std::make_index_sequence<(S->recordSize + kChunk - 1) / kChunk>{});
-}
-
 template <const Schema *S>
 void ReleaseRecord(Context &ctx, void *record);
 template <const Schema *S, class F>
@@ -299,7 +285,7 @@ template <const Schema *E, class F>
         Note(f, Item::kElement, at, table);
         // table >= at > W >= 4: tells the compiler that the element's table
         // check cannot fail on its lower bound.
-        if (table < 4) __builtin_unreachable();
+        if (table < kWord) __builtin_unreachable();
         if (!DecodeTable<E>(f, table, element)) return false;
     }
     return true;
@@ -401,11 +387,11 @@ template <const Schema *S, class F>
         TableView t;
         if (!CheckTable(f, root, &t)) return false;
         resolve_cache_hooks(*f.ctx);
-        ZeroRecord<S>(record);
+        memset(record, 0, S->recordSize);
         ok = DecodeFields<S>(f, t, record);
     } else {
         resolve_cache_hooks(*f.ctx);
-        ZeroRecord<S>(record);
+        memset(record, 0, S->recordSize);
         ok = DecodeNestedRecord<S>(f, root, record);
     }
     if constexpr (OwnsMemory(*S)) {

@@ -48,11 +48,9 @@ constexpr uint32_t StringCount(const Schema &s);
 
 // True when a record of this schema holds a vector, itself or in a nested table.
 constexpr bool HasVector(const Schema &s) {
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        if (s.fields[i].kind == Kind::kVector) return true;
-        if (s.fields[i].kind == Kind::kTable && HasVector(*s.fields[i].nested)) return true;
-    }
-    return false;
+    return AnyField(s, [](const Field &f, uint16_t) {
+        return f.kind == Kind::kVector || (f.kind == Kind::kTable && HasVector(*f.nested));
+    });
 }
 
 // The non-zero values among n words.
@@ -168,7 +166,7 @@ template <const Schema *S, Sizing kSizing>
 template <const Schema *S>
 [[SSH_MSG_DEF_INLINE]] inline uint32_t MeasureRoot(const void *record, uint32_t *lengths) {
     const uint64_t size = kWord + TableSize<S>(record, lengths);
-    return size > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(size);
+    return size > UINT32_MAX ? 0 : static_cast<uint32_t>(size);
 }
 
 // Whether the root encoding of a non-null record fits in `room` bytes,
@@ -191,18 +189,19 @@ uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, 
 
 // The vtable and vtable delta of an all-scalar table in its dense form, as the
 // buffer holds them (little-endian, whatever the host): the bytes its writer
-// puts before the scalars.
+// puts before the scalars. Each value fits its low byte, and each byte is
+// written once: the compiler refuses a head with a byte left unset.
 template <const Schema *S>
 inline constexpr auto kDenseHead = [] {
     constexpr uint32_t kSlots = S->slotCount;
-    std::array<uint8_t, VtableSize(kSlots) + kWord> head{};
-    auto put = [&](uint32_t at, uint32_t v, uint32_t bytes) {
-        for (uint32_t b = 0; b < bytes; ++b) head[at + b] = static_cast<uint8_t>(v >> 8 * b);
-    };
-    put(0, VtableSize(kSlots), 2);
-    put(2, DenseTableSize(kSlots), 2);
-    for (uint32_t i = 0; i < kSlots; ++i) put(SlotAt(i), DenseFieldAt(i), 2);
-    put(VtableSize(kSlots), VtableSize(kSlots), kWord);
+    static_assert(DenseTableSize(kSlots) < 256, "the head's values fit a byte each");
+    std::array<uint8_t, VtableSize(kSlots) + kWord> head;
+    auto put16 = [&](uint32_t at, uint32_t v) { head[at] = static_cast<uint8_t>(v), head[at + 1] = 0; };
+    put16(0, VtableSize(kSlots));
+    put16(2, DenseTableSize(kSlots));
+    for (uint32_t i = 0; i < kSlots; ++i) put16(SlotAt(i), DenseFieldAt(i));
+    put16(VtableSize(kSlots), VtableSize(kSlots));
+    put16(VtableSize(kSlots) + 2, 0);
     return head;
 }();
 
@@ -358,7 +357,7 @@ template <const Schema *S>
 [[SSH_MSG_DEF_INLINE]] inline uint32_t WriteMeasured(uint8_t *buf, uint32_t avail, const void *record,
                                                      const uint32_t *lengths) {
     Context &ctx = *S->send;
-    if (buf == nullptr || avail < 4 || record == nullptr) [[unlikely]] {
+    if (buf == nullptr || avail < kWord || record == nullptr) [[unlikely]] {
         LogWriterRefusal(ctx, S->tags.pack, Given(buf, record), avail);
         return 0;
     }

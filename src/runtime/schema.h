@@ -90,39 +90,39 @@ struct Schema {
 
 constexpr bool IsReference(Kind k) { return k != Kind::kScalar; }
 
+// True when some field of this schema, given with its slot, satisfies `p`.
+template <class P>
+constexpr bool AnyField(const Schema &s, P p) {
+    for (uint16_t i = 0; i < s.slotCount; ++i) {
+        if (p(s.fields[i], i)) return true;
+    }
+    return false;
+}
+
 // True when a record of this schema, or a record nested in it by value, owns
 // memory after a decode.
 constexpr bool OwnsMemory(const Schema &s) {
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        const Field &f = s.fields[i];
-        if (f.kind == Kind::kString || f.kind == Kind::kVector) return true;
-        if (f.kind == Kind::kTable && OwnsMemory(*f.nested)) return true;
-    }
-    return false;
+    return AnyField(s, [](const Field &f, uint16_t) {
+        return f.kind == Kind::kString || f.kind == Kind::kVector || (f.kind == Kind::kTable && OwnsMemory(*f.nested));
+    });
 }
 
 // True when every field is a 32-bit scalar. Such a table with every field
 // non-zero has one layout only, the dense form (wire.h).
 constexpr bool AllScalars(const Schema &s) {
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        if (s.fields[i].kind != Kind::kScalar) return false;
-    }
-    return true;
+    return !AnyField(s, [](const Field &f, uint16_t) { return f.kind != Kind::kScalar; });
 }
 
-// True when an all-scalar record holds its fields one after another, as its
-// dense table does: the table's scalars then copy to the record in one piece.
+// True when the fields lie one word after another in the record, as the
+// scalars of a dense table do: an all-scalar record's scalars then copy in one piece.
 constexpr bool ScalarsPacked(const Schema &s) {
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        if (s.fields[i].offset != s.fields[0].offset + 4 * i) return false;
-    }
-    return AllScalars(s);
+    return !AnyField(s, [&](const Field &f, uint16_t i) { return f.offset != s.fields[0].offset + 4 * i; });
 }
 
 // True when a record is nothing but its scalars, packed from its start: an
 // array of such records is an array of 32-bit words, one per field.
 constexpr bool ScalarsOnly(const Schema &s) {
-    return ScalarsPacked(s) && s.fields[0].offset == 0 && s.recordSize == 4u * s.slotCount;
+    return AllScalars(s) && ScalarsPacked(s) && s.fields[0].offset == 0 && s.recordSize == 4u * s.slotCount;
 }
 
 // The bytes a member takes in its record: a list's count is a word.

@@ -60,7 +60,7 @@ template <const Schema *S>
 template <const Schema *S>
 uint32_t SendImages(uint32_t handle, const void *records, uint32_t count, uint64_t target) {
     constexpr uint32_t kStride = kImageSize<S> + sizeof(SshMsgDef_MsgDesc);
-    if (records == nullptr || count > 0xFFFFFFFFu / kStride) return SSH_MSG_DEF_ERROR;
+    if (records == nullptr || count > UINT32_MAX / kStride) return SSH_MSG_DEF_ERROR;
     const uint32_t images = kImageSize<S> * count;
     auto *block = static_cast<uint8_t *>(SendAlloc(*S->send, kStride * count, S->tags.sendBatch));
     if (block == nullptr) return SSH_MSG_DEF_ERROR;
@@ -93,7 +93,7 @@ template <const Schema *S>
         return SendImages<S>(handle, records, count, target);
     } else {
         // The block size must fit 32 bits; such a batch could never fit the area anyway.
-        if (count > (0xFFFFFFFFu - kBatchArea) / sizeof(SshMsgDef_MsgDesc)) return SSH_MSG_DEF_ERROR;
+        if (count > (UINT32_MAX - kBatchArea) / sizeof(SshMsgDef_MsgDesc)) return SSH_MSG_DEF_ERROR;
         auto *block = static_cast<uint8_t *>(SendAlloc(
             *S->send, kBatchArea + static_cast<uint32_t>(sizeof(SshMsgDef_MsgDesc)) * count, S->tags.sendBatch));
         if (block == nullptr) return SSH_MSG_DEF_ERROR;
