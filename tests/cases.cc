@@ -30,7 +30,7 @@
 //                          place); prints "= RECORD" when the decode changed
 //                          it, then releases it unless kept
 //   release MSG            releases the kept record, twice, and prints it
-//   pack MSG RECORD [room=N] [nullbuf] [nullrec] [nulllen]
+//   pack MSG RECORD [nullbuf] [nullrec] [nulllen]
 //   send KIND MSG RECORD|null [count=N] [handle=H] [target=T]
 //                          KIND: single, batch, msg (__sendmsg), tomsg
 //   trace                  prints the memory calls from now on
@@ -94,6 +94,15 @@ void Merge(const std::string &key, const std::string &item) {
     ++gRun;
 }
 #define PRINT(...) (Flush(), snprintf(gLine, sizeof gLine, __VA_ARGS__), gOut += gLine, gOut += '\n')
+// Runs `f` without printing what it prints.
+template <class F>
+void Unsaid(F f) {
+    Flush();
+    const std::string out = gOut;
+    f();
+    Flush();
+    gOut = out;
+}
 
 // The OS layer's functions, found by name: none of them when no layer is loaded.
 struct {
@@ -292,15 +301,8 @@ void Unpack(const Message &m, Args &a) {
     const bool changed = memcmp(rec.bytes, first.data(), first.size()) != 0;
     if (changed) PRINT("= %s", Describe(*m.schema, rec.bytes).c_str());
     if (rec.Past(m.schema->recordSize)) PRINT("wrote past the record");
-    Flush();
-    const std::string out = gOut;
-    if (keep) {
-        gKept = rec, gKeptFirst = first;
-    } else if (changed) {
-        m.ops->release(rec.bytes);
-    }
-    Flush();
-    gOut = out;  // the release is release's to show
+    if (keep) gKept = rec, gKeptFirst = first;
+    if (!keep && changed) Unsaid([&] { m.ops->release(rec.bytes); });  // the release is release's to show
 }
 
 void Release(const Message &m) {
@@ -312,11 +314,10 @@ void PackCmd(const Message &m, Args &a) {
     Storage rec;
     a.Record(*m.schema, rec.bytes);
     const Bytes want = Pack(m, rec.bytes);
-    uint32_t room = static_cast<uint32_t>(want.size());
+    const auto room = static_cast<uint32_t>(want.size());
     bool nullBuf = false, nullRec = false, nullLen = false;
     for (std::string w; a.More();) {
         w = a.Word();
-        if (w.starts_with("room=")) room = static_cast<uint32_t>(stoul(w.substr(5)));
         nullBuf |= w == "nullbuf", nullRec |= w == "nullrec", nullLen |= w == "nulllen";
     }
     Bytes out(room + 8, 0xEE);
@@ -382,13 +383,12 @@ void Alias(const Message &m, Args &a) {
     const bool outside = Bytes(area, area + 64) == Bytes(before.begin(), before.begin() + 64) &&
                          Bytes(area + 64 + n, area + sizeof area) == Bytes(before.begin() + 64 + n, before.end());
     Storage out;
-    Flush();
-    const std::string shown = gOut;  // the decode and release are the decoder's cases
-    m.ops->unpack(area + 64, n, out.bytes);
-    const std::string seen = Describe(*m.schema, out.bytes);
-    m.ops->release(out.bytes);
-    Flush();
-    gOut = shown;
+    std::string seen;
+    Unsaid([&] {  // the decode and release are the decoder's cases
+        m.ops->unpack(area + 64, n, out.bytes);
+        seen = Describe(*m.schema, out.bytes);
+        m.ops->release(out.bytes);
+    });
     PRINT("= %#x, %s, %s%s", r, n == apart.size() ? "its length" : "another length",
           outside ? "nothing outside" : "wrote outside",
           !intact        ? ""
@@ -449,7 +449,11 @@ void Run(const std::string &line) {
     } else if (cmd == "pair") {  // pair ID KIND [norelease]; ID N+: the ids 1 to N
         const std::string kind = a.Word();
         const bool release = a.Word() != "norelease", many = what.ends_with('+');
-        const auto fn = kind == "A" ? Fake<'A'> : kind == "B" ? Fake<'B'> : kind == "H" ? Fake<'H'> : kind == "C" ? Capture : nullptr;
+        const auto fn = kind == "A"   ? Fake<'A'>
+                        : kind == "B" ? Fake<'B'>
+                        : kind == "H" ? Fake<'H'>
+                        : kind == "C" ? Capture
+                                      : nullptr;
         const auto rel = !release ? nullptr : kind == "B" ? FakeRelease<'B'> : FakeRelease<'A'>;
         uint32_t r = 0;
         const auto last = static_cast<uint32_t>(stoul(what, 0, 0));

@@ -13,11 +13,10 @@
  * and 16 guard bytes after its end, and is kept in a table of live blocks, so
  * the counters below know the live bytes and catch a bad free: a pointer the
  * layer never gave or already took back, a second argument other than the
- * allocation's, or a block written past its end (into its guard bytes). ZVD_OsalMemUseFlagGet returns 1 (record memory from
- * ZVD_OsalMemCacheAlloc) unless ZvdHost_SetUseFlag chose otherwise before the
- * library's first decode. ZvdHost_FailAllocation makes an allocation fail on
- * purpose, to see how a program copes; ZvdHost_SetTrace shows every call.
- * Thread-safe.
+ * allocation's, or a block written past its end (into its guard bytes). ZVD_OsalMemUseFlagGet returns 1 (record memory
+ * from ZVD_OsalMemCacheAlloc) unless ZvdHost_SetUseFlag chose otherwise before the library's first decode.
+ * ZvdHost_FailAllocation makes an allocation fail on purpose, to see how a program copes; ZvdHost_SetTrace shows every
+ * call. Thread-safe.
  *
  * Built with ZVD_HOST_WITHOUT_LOG, _MEM_ALLOC, _MEM_FREE, _USE_FLAG or
  * _CACHE_ALLOC defined, the layer leaves that function out: a platform that
