@@ -348,7 +348,7 @@ template <const Schema *S, class F>
     // A short vtable (the writer never makes one): the slots it has, then absent
     // ones; an odd last byte and a length below 4 hold no slot.
     uint8_t padded[2 * kSlots] = {};
-    if (t.vtLen > SlotAt(0)) memcpy(padded, slots, (t.vtLen - SlotAt(0)) & ~1u);
+    if (HasSlot(t, 0)) memcpy(padded, slots, (t.vtLen - SlotAt(0)) & ~1u);
     return DecodeSlots<S>(f, t, padded, record);
 }
 
