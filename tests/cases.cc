@@ -259,6 +259,16 @@ void FromHex(Bytes &out, const std::string &hex) {
     for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(stoul(hex.substr(i, 2), 0, 16)));
 }
 
+// A copy of `b` that ends where 1 MiB without access begins, so that a decoder
+// reading past the end of its buffer ends the process.
+const uint8_t *Guarded(const Bytes &b) {
+    constexpr size_t kRoom = 1 << 20;
+    static auto *const area =
+        static_cast<uint8_t *>(mmap(nullptr, 2 * kRoom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    if (area == MAP_FAILED || b.size() > kRoom || mprotect(area + kRoom, kRoom, PROT_NONE) != 0) return b.data();
+    return static_cast<uint8_t *>(memcpy(area + kRoom - b.size(), b.data(), b.size()));
+}
+
 Storage gKept;
 Bytes gKeptFirst;  // the kept record's first state
 
@@ -296,7 +306,7 @@ void Unpack(const Message &m, Args &a) {
         }
     }
     const uint32_t n = len >= 0 ? static_cast<uint32_t>(len) : static_cast<uint32_t>(buf.size());
-    const uint32_t size = m.ops->unpack(nullBuf ? nullptr : buf.data(), n, nullRec ? nullptr : rec.bytes);
+    const uint32_t size = m.ops->unpack(nullBuf ? nullptr : Guarded(buf), n, nullRec ? nullptr : rec.bytes);
     if (size != m.schema->recordSize) PRINT("returned %u", size);
     const bool changed = memcmp(rec.bytes, first.data(), first.size()) != 0;
     if (changed) PRINT("= %s", Describe(*m.schema, rec.bytes).c_str());
@@ -407,7 +417,7 @@ void Vectors(const char *path) {
         }
         const uint32_t n = static_cast<uint32_t>(v.bytes.size());
         Storage rec;
-        m.ops->unpack(v.bytes.data(), n, rec.bytes);
+        m.ops->unpack(Guarded(v.bytes), n, rec.bytes);
         if (Describe(*m.schema, rec.bytes) != v.record) fail("decodes to " + Describe(*m.schema, rec.bytes));
         Bytes out(n + 8, 0xEE);
         uint32_t len = n;
@@ -422,7 +432,7 @@ void Vectors(const char *path) {
         m.ops->release(rec.bytes);
         for (uint32_t cut = 4; cut < n; ++cut) {
             const Bytes prefix(v.bytes.begin(), v.bytes.begin() + cut);
-            m.ops->unpack(prefix.data(), cut, rec.bytes);
+            m.ops->unpack(Guarded(prefix), cut, rec.bytes);
             m.ops->release(rec.bytes);
         }
     }
