@@ -181,18 +181,6 @@ template <const Schema *S, class F>
 template <const Schema *S, class F>
 [[nodiscard]] bool DecodeNestedRecord(const F &parent, uint32_t table, void *record);
 
-// The field slots of an all-scalar table in its dense form, as the buffer holds
-// them in byte order kSwap.
-template <const Schema *S, bool kSwap>
-inline constexpr auto kDenseSlots = [] {
-    std::array<uint16_t, S->slotCount> slots{};
-    for (uint16_t i = 0; i < S->slotCount; ++i) {
-        const auto v = static_cast<uint16_t>(DenseFieldAt(i));
-        slots[i] = kSwap ? __builtin_bswap16(v) : v;
-    }
-    return slots;
-}();
-
 // The scalars of a dense all-scalar table at `fields`, into its record.
 template <const Schema *S, bool kSwap>
 [[SSH_MSG_DEF_INLINE]] inline void CopyDense(const uint8_t *fields, void *record) {
@@ -205,20 +193,6 @@ template <const Schema *S, bool kSwap>
         });
     }
 }
-
-// The field slots of a dense all-scalar table, then its vtable delta, as the
-// buffer holds them (little-endian, whatever the host) when the writer puts
-// the vtable directly before the table: as many bytes as the vtable, each
-// value below 256. (The table length before them is never read.)
-template <const Schema *S>
-inline constexpr auto kWriterTail = [] {
-    constexpr uint32_t kSlots = S->slotCount;
-    static_assert(DenseTableSize(kSlots) < 256, "the slots and the delta fit a byte each");
-    std::array<uint8_t, VtableSize(kSlots)> tail{};
-    tail[2 * kSlots] = static_cast<uint8_t>(VtableSize(kSlots));
-    for (uint32_t i = 0; i < kSlots; ++i) tail[2 * i] = static_cast<uint8_t>(DenseFieldAt(i));
-    return tail;
-}();
 
 // An all-scalar element table as the writer lays it out: its dense form
 // (every field present) with its vtable directly before it. Such a table
@@ -236,11 +210,10 @@ template <const Schema *E, class F>
     // kFirst <= table <= len - DenseTableSize, in one unsigned comparison.
     const uint64_t span = f.len >= kLeast ? f.len - kLeast + 1 : 0;
     if (table - kFirst >= span) return false;
-    constexpr auto &tail = kWriterTail<E>;
-    const uint8_t *const vtable = f.buf + table - kVtLen;
-    if (Load16(vtable, f.swap) != kVtLen || memcmp(vtable + SlotAt(0), tail.data(), sizeof tail) != 0) {
-        return false;
-    }
+    // Its vtable and delta, byte for byte as the writer puts them (the table
+    // length too, which the walk never reads: another one goes to the walk).
+    constexpr auto &head = kDenseHead<kSlots>;
+    if (memcmp(f.buf + table - kVtLen, head.data(), sizeof head) != 0) return false;
     CopyDense<E, F::swap>(f.buf + table + DenseFieldAt(0), record);
     return true;
 }
@@ -335,8 +308,8 @@ template <const Schema *S, class F>
         // all non-zero (each list element, usually): one comparison settles the
         // slots and one bound the scalars. Anything else, a failure included,
         // takes the field-by-field walk below, which decides the same way.
-        constexpr auto &dense = kDenseSlots<S, F::swap>;
-        if (HasSlot(t, kSlots - 1) && memcmp(slots, dense.data(), sizeof dense) == 0 &&
+        constexpr auto &dense = kDenseHead<kSlots>;
+        if (HasSlot(t, kSlots - 1) && memcmp(slots, &dense[SlotAt(0)], 2 * kSlots) == 0 &&
             InBounds(t.table + DenseFieldAt(0), 4 * kSlots, f.len)) [[likely]] {
             CopyDense<S, F::swap>(f.buf + t.table + DenseFieldAt(0), record);
             return true;

@@ -187,26 +187,6 @@ template <const Schema *S>
 template <const Schema *E, class W>
 uint8_t *WriteElements(uint8_t *next, uint8_t *slotAt, const uint8_t *elements, uint32_t n);
 
-// The vtable and vtable delta of an all-scalar table in its dense form, as the
-// buffer holds them (little-endian, whatever the host): the bytes its writer
-// puts before the scalars. Each value fits its low byte. Every byte is written,
-// zeros included: written whole, the head stays one constant in read-only data
-// (written in part, it is built in code, 52 bytes more on 64-bit Arm). The
-// delta goes first, so a slot written past the last one would show in it.
-template <const Schema *S>
-inline constexpr auto kDenseHead = [] {
-    constexpr uint32_t kSlots = S->slotCount;
-    static_assert(DenseTableSize(kSlots) < 256, "the head's values fit a byte each");
-    std::array<uint8_t, VtableSize(kSlots) + kWord> head{};
-    auto put16 = [&](uint32_t at, uint32_t v) { head[at] = static_cast<uint8_t>(v), head[at + 1] = 0; };
-    put16(0, VtableSize(kSlots));
-    put16(2, DenseTableSize(kSlots));
-    put16(VtableSize(kSlots), VtableSize(kSlots));
-    put16(VtableSize(kSlots) + 2, 0);
-    for (uint32_t i = 0; i < kSlots; ++i) put16(SlotAt(i), DenseFieldAt(i));
-    return head;
-}();
-
 // Whether every field of an all-scalar record is non-zero: its table then
 // takes the dense form.
 template <const Schema *S>
@@ -222,7 +202,7 @@ template <const Schema *S>
 template <const Schema *S, bool kSwap>
 [[SSH_MSG_DEF_INLINE]] inline uint8_t *WriteDense(uint8_t *vtable, const void *record) {
     constexpr uint32_t kSlots = S->slotCount;
-    constexpr auto head = kDenseHead<S>;
+    constexpr auto head = kDenseHead<kSlots>;
     memcpy(vtable, head.data(), sizeof head);
     uint8_t *const table = vtable + VtableSize(kSlots);
     if constexpr (!kSwap && ScalarsPacked(*S)) {

@@ -13,6 +13,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <array>
+
 namespace ssh_msg_def::internal {
 
 inline constexpr uint32_t kWord = 4;  // a u32: scalar, forward offset, vtable delta, length or count
@@ -26,6 +28,25 @@ constexpr uint32_t SlotEnd(uint32_t i) { return SlotAt(i) + 2; }
 // list element, usually): field i at T + 4 + 4i, the table 4 + 4k bytes long.
 constexpr uint32_t DenseFieldAt(uint32_t i) { return kWord + 4 * i; }
 constexpr uint32_t DenseTableSize(uint32_t k) { return kWord + 4 * k; }
+// The vtable and vtable delta of such a table when its vtable lies directly
+// before it, as the buffer holds them (little-endian, whatever the host): what
+// the writer puts before the scalars, and what the readers compare with. Each
+// value fits its low byte. Every byte is written, zeros included: written
+// whole, the head stays one constant in read-only data (written in part, it is
+// built in code, 52 bytes more on 64-bit Arm). The delta goes first, so a slot
+// written past the last one would show in it.
+template <uint32_t kSlots>
+inline constexpr auto kDenseHead = [] {
+    static_assert(DenseTableSize(kSlots) < 256, "the head's values fit a byte each");
+    std::array<uint8_t, VtableSize(kSlots) + kWord> head{};
+    auto put16 = [&](uint32_t at, uint32_t v) { head[at] = static_cast<uint8_t>(v), head[at + 1] = 0; };
+    put16(0, VtableSize(kSlots));
+    put16(2, DenseTableSize(kSlots));
+    put16(VtableSize(kSlots), VtableSize(kSlots));
+    put16(VtableSize(kSlots) + 2, 0);
+    for (uint32_t i = 0; i < kSlots; ++i) put16(SlotAt(i), DenseFieldAt(i));
+    return head;
+}();
 // Bytes of a string of `len` bytes at its target: length word, bytes, NUL.
 constexpr uint64_t StringSize(uint64_t len) { return kWord + len + 1; }
 
