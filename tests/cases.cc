@@ -259,15 +259,18 @@ void FromHex(Bytes &out, const std::string &hex) {
     for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(stoul(hex.substr(i, 2), 0, 16)));
 }
 
-// A copy of `b` that ends where 1 MiB without access begins, so that a decoder
-// reading past the end of its buffer ends the process.
-const uint8_t *Guarded(const Bytes &b) {
+// A copy of the n bytes at p that ends where 1 MiB without access begins, so
+// that a decoder reading past the end of its buffer ends the process.
+const uint8_t *Guarded(const uint8_t *p, size_t n) {
     constexpr size_t kRoom = 1 << 20;
-    static auto *const area =
-        static_cast<uint8_t *>(mmap(nullptr, 2 * kRoom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-    if (area == MAP_FAILED || b.size() > kRoom || mprotect(area + kRoom, kRoom, PROT_NONE) != 0) return b.data();
-    return static_cast<uint8_t *>(memcpy(area + kRoom - b.size(), b.data(), b.size()));
+    static uint8_t *const room = [] {
+        void *area = mmap(nullptr, 2 * kRoom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        const bool ok = area != MAP_FAILED && mprotect(static_cast<uint8_t *>(area) + kRoom, kRoom, PROT_NONE) == 0;
+        return ok ? static_cast<uint8_t *>(area) + kRoom : nullptr;
+    }();
+    return room == nullptr || n > kRoom ? p : static_cast<uint8_t *>(memcpy(room - n, p, n));
 }
+const uint8_t *Guarded(const Bytes &b) { return Guarded(b.data(), b.size()); }
 
 Storage gKept;
 Bytes gKeptFirst;  // the kept record's first state
@@ -431,8 +434,7 @@ void Vectors(const char *path) {
             fail("packs into one byte less");
         m.ops->release(rec.bytes);
         for (uint32_t cut = 4; cut < n; ++cut) {
-            const Bytes prefix(v.bytes.begin(), v.bytes.begin() + cut);
-            m.ops->unpack(Guarded(prefix), cut, rec.bytes);
+            m.ops->unpack(Guarded(v.bytes.data(), cut), cut, rec.bytes);
             m.ops->release(rec.bytes);
         }
     }
