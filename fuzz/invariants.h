@@ -129,6 +129,32 @@ Bytes CheckRoundTrip(const void *rec) {
         expect.resize(room, 0xEE);
         SMD_CHECK(length == (fits ? size : room) && out == expect, want + " in a room of " + std::to_string(room));
     }
+    // Each string moved into the output: ending where the encoding begins (its
+    // terminator the first byte written), and at the encoding's start. The
+    // writer keeps the lengths it measured and writes nothing outside the
+    // encoding; in the first place it copies the string intact.
+    for (size_t j = 0;; ++j) {
+        Bytes copy(static_cast<const uint8_t *>(rec), static_cast<const uint8_t *>(rec) + S->recordSize);
+        char **s = nullptr;
+        size_t seen = 0;
+        smd::VisitMembers(*S, copy.data(),
+                          smd::Visitor{[](const smd::Field &, uint32_t &) {}, [](const smd::Field &, smd::ListMember) {},
+                                       [&](const smd::Field &, char *&p) { s = p && seen++ == j ? &p : s; }});
+        if (s == nullptr) break;
+        const std::string text = *s;
+        for (const size_t at : {text.size(), size_t{0}}) {
+            Bytes area(text.c_str(), text.c_str() + text.size() + 1);
+            area.resize(text.size() + size + 8, 0xEE);
+            *s = reinterpret_cast<char *>(area.data());
+            const Bytes before = area;
+            uint32_t length = size;
+            SMD_CHECK(smd::Pack<S>(copy.data(), &area[at], &length) == 0 && length == size &&
+                          std::equal(area.begin(), area.begin() + at, before.begin()) &&
+                          std::equal(area.begin() + at + size, area.end(), before.begin() + at + size) &&
+                          (at == 0 || std::equal(enc.begin(), enc.end(), area.begin() + at)),
+                      want + ": string " + std::to_string(j) + " placed " + std::to_string(at) + " before the encoding");
+        }
+    }
     Bytes back(S->recordSize), again(size);
     uint32_t length = size;
     SMD_CHECK(smd::Unpack<S>(enc.data(), size, back.data()) && Describe<S>(back.data()) == want &&
@@ -159,20 +185,20 @@ template <const smd::Schema *S>
 size_t CheckDecode(const uint8_t *data, size_t size) {
     gWhere = S->tags.unpack;
     if (size > 0x7FFFFFFF) return 0;
-    const Bytes in(data, data + size);  // exactly sized: a sanitizer sees any read past the end
+    const uint8_t *const in = smd_text::Guarded(data, size);  // a read past the end ends the process
     const uint32_t len = static_cast<uint32_t>(size);
     Bytes rec(S->recordSize), seenRec(S->recordSize);
     Refusals seen;
-    const bool seenOk = Observe<S>(in.data(), len, seenRec.data(), seen);
+    const bool seenOk = Observe<S>(in, len, seenRec.data(), seen);
     const std::string seenText = Describe<S>(seenRec.data());
     if (seenOk) smd::FreeUnpacked<S>(seenRec.data());
 
     Reset();
-    const bool ok = smd::Unpack<S>(in.data(), len, rec.data());
+    const bool ok = smd::Unpack<S>(in, len, rec.data());
     size_t owned = 0;
     (void)AfterFailedAllocation<S>(rec.data(), SIZE_MAX, &owned);
     SMD_CHECK(
-        in == Bytes(data, data + size) && seenOk == ok && seen.count == !ok && seenText == Describe<S>(rec.data()),
+        (in == data || memcmp(in, data, size) == 0) && seenOk == ok && seen.count == !ok && seenText == Describe<S>(rec.data()),
         "observed " + seenText + "\nnot " + Describe<S>(rec.data()));
     SMD_CHECK(Live() == static_cast<long>(owned) &&
                   (ok ? gLogs.empty() && gAllocs.size() == owned
@@ -183,7 +209,7 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
         auto at = [&] { return "allocation " + std::to_string(k) + " of " + Describe<S>(rec.data()); };
         Reset(static_cast<long>(k));
         Bytes out(S->recordSize);
-        SMD_CHECK(!smd::Unpack<S>(in.data(), len, out.data()) && Live() == static_cast<long>(owned) &&
+        SMD_CHECK(!smd::Unpack<S>(in, len, out.data()) && Live() == static_cast<long>(owned) &&
                       out == AfterFailedAllocation<S>(rec.data(), k),
                   at() + "\nleft " + Describe<S>(out.data()));
         SMD_CHECK(gAllocs.size() == k + 1 && gAllocs[k].refused && gAllocs[k].size == allocs[k].size &&
@@ -193,7 +219,7 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
                   at());
         Reset(static_cast<long>(k));
         Refusals told;
-        SMD_CHECK(!Observe<S>(in.data(), len, out.data(), told) && told.count == 1 &&
+        SMD_CHECK(!Observe<S>(in, len, out.data(), told) && told.count == 1 &&
                       told.rule == smd::Rule::kNoMemory && told.value == allocs[k].size,
                   at());
     }

@@ -6,7 +6,9 @@
 // seven decoders, through the checks the fuzz targets apply (each allocation
 // of an accepted input failing in turn), and so does every copy of it with one
 // byte set to 0x00 or 0xFF or lowered by 2. Aborts at the first broken
-// invariant; prints what it covered.
+// invariant; prints what it covered. Every vector also decodes to the record
+// it gives, and a pack vector's record packs back to its bytes; every prefix of
+// every input is decoded too.
 //   fuzz_regressions --seeds OUT VECTORS
 // Writes the same vectors and encodings into OUT/<Message>/, the seed corpus
 // of each decoder's fuzz target.
@@ -24,6 +26,26 @@
 namespace fs = std::filesystem;
 using namespace smd_fuzz;
 
+// A vector decodes to its record, and a pack vector's record packs to its bytes.
+void CheckVector(const ByteVector &v) {
+    bool known = false;
+    smd::ForEachMessage([&]<const smd::Schema * S>() {
+        if (v.message != strchr(S->name, '_') + 1) return;
+        known = v.kind == "pack" || v.kind == "accept";
+        const std::string line = "vectors.txt line " + std::to_string(v.line);
+        gWhere = line.c_str();
+        Bytes rec(S->recordSize);
+        const uint32_t n = static_cast<uint32_t>(v.bytes.size());
+        SMD_CHECK(smd::Unpack<S>(smd_text::Guarded(v.bytes.data(), n), n, rec.data()) &&
+                      Describe<S>(rec.data()) == v.record,
+                  "decodes to " + Describe<S>(rec.data()));
+        SMD_CHECK(v.kind == "accept" || CheckRoundTrip<S>(rec.data()) == v.bytes, "packs to other bytes");
+        smd::FreeUnpacked<S>(rec.data());
+        gWhere = "";
+    });
+    SMD_CHECK(known, "line " + std::to_string(v.line) + ": no such message or kind");
+}
+
 int main(int argc, char **argv) {
     const bool seeds = argc > 1 && strcmp(argv[1], "--seeds") == 0;
     if (argc < 2 || (seeds && argc != 4))
@@ -31,6 +53,7 @@ int main(int argc, char **argv) {
     std::vector<std::pair<std::string, Bytes>> inputs;
     for (const ByteVector &v : ReadVectors(argv[seeds ? 3 : 1])) {
         inputs.emplace_back("vector-" + std::to_string(v.line), v.bytes);
+        if (!seeds) CheckVector(v);
     }
     Reset();
 #define SMD_SAMPLE(Ns, Msg, ...) \
@@ -63,7 +86,7 @@ int main(int argc, char **argv) {
         smd::ForEachMessage([&]<const smd::Schema * S>() { injected += CheckDecode<S>(b.data(), b.size()); });
     };
     for (auto &[name, b] : inputs) {
-        all(b);
+        for (size_t cut = 0; cut <= b.size(); ++cut) all(Bytes(b.begin(), b.begin() + cut));  // every prefix, and all
         // Each byte in turn set to 0x00, to 0xFF and lowered by 2: every slot,
         // offset, length and count of the input once pointing nowhere, past the
         // end or wrapping (the encodings among the inputs are all shorter than
@@ -79,7 +102,7 @@ int main(int argc, char **argv) {
             b[at] = kept;
         }
     }
-    printf("%zu inputs and %zu single-byte corruptions through 7 decoders, %zu allocation failures injected\n",
+    printf("%zu inputs, their prefixes and %zu single-byte corruptions through 7 decoders, %zu allocation failures injected\n",
            inputs.size(), corrupted, injected);
     return 0;
 }

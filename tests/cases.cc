@@ -47,8 +47,6 @@
 //   registered             the identifiers registered, in order, and the clean count
 //   flags                  the use-flag queries so far
 //   swap                   the byte-order flags of a host of the other order
-//   alias MSG AT LEN [intact]   a string in the output area (see Alias)
-//   vectors FILE           the byte vectors: prints only what does not hold
 //   work                   a decode kept, its release, a send, a refused decode
 //
 // After every command, a block left live or a bad free is printed.
@@ -65,7 +63,6 @@
 #include "record_text.h"
 #include "ssh_msg_def/vorn_host.h"
 #include "ssh_msg_def/zvd_host.h"
-#include "vectors.h"
 
 namespace {
 
@@ -259,18 +256,6 @@ void FromHex(Bytes &out, const std::string &hex) {
     for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(stoul(hex.substr(i, 2), 0, 16)));
 }
 
-// A copy of the n bytes at p that ends where 1 MiB without access begins, so
-// that a decoder reading past the end of its buffer ends the process.
-const uint8_t *Guarded(const uint8_t *p, size_t n) {
-    constexpr size_t kRoom = 1 << 20;
-    static uint8_t *const room = [] {
-        void *area = mmap(nullptr, 2 * kRoom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        const bool ok = area != MAP_FAILED && mprotect(static_cast<uint8_t *>(area) + kRoom, kRoom, PROT_NONE) == 0;
-        return ok ? static_cast<uint8_t *>(area) + kRoom : nullptr;
-    }();
-    return room == nullptr || n > kRoom ? p : static_cast<uint8_t *>(memcpy(room - n, p, n));
-}
-const uint8_t *Guarded(const Bytes &b) { return Guarded(b.data(), b.size()); }
 
 Storage gKept;
 Bytes gKeptFirst;  // the kept record's first state
@@ -309,7 +294,7 @@ void Unpack(const Message &m, Args &a) {
         }
     }
     const uint32_t n = len >= 0 ? static_cast<uint32_t>(len) : static_cast<uint32_t>(buf.size());
-    const uint32_t size = m.ops->unpack(nullBuf ? nullptr : Guarded(buf), n, nullRec ? nullptr : rec.bytes);
+    const uint32_t size = m.ops->unpack(nullBuf ? nullptr : smd_text::Guarded(buf.data(), buf.size()), n, nullRec ? nullptr : rec.bytes);
     if (size != m.schema->recordSize) PRINT("returned %u", size);
     const bool changed = memcmp(rec.bytes, first.data(), first.size()) != 0;
     if (changed) PRINT("= %s", Describe(*m.schema, rec.bytes).c_str());
@@ -367,79 +352,6 @@ void Send(const Message &m, const std::string &kind, Args &a) {
     if (kind == "msg") r = m.ops->sendmsg(h, records, c);
     if (kind == "tomsg") r = m.ops->sendtomsg(h, records, c, target);
     Result(r);
-}
-
-// A record whose string lies in the output area, at AT (LEN bytes), packed at
-// 64 into a room of 160: it neither writes outside its encoding nor changes
-// its length; with `intact`, whether the string survived.
-void Alias(const Message &m, Args &a) {
-    const size_t at = stoul(a.Word()), len = stoul(a.Word());
-    const bool intact = a.Word() == "intact";
-    uint8_t area[256];
-    char *s = reinterpret_cast<char *>(area + at);
-    const SshcMsgDef_FileTrans ft = {1, s, nullptr, 2};
-    SshsMsgDef_ForwardPort ports[] = {{5, 0}, {7, 9}};
-    SshcMsgDef_SftpciMessage sm{};
-    sm.fileTrans = ft;
-    const SshsMsgDef_PortList pl = {nullptr, s, 2, ports};
-    const void *rec = m.schema == &smd::kFileTrans  ? &ft
-                      : m.schema == &smd::kPortList ? static_cast<const void *>(&pl)
-                                                    : &sm;
-    memset(area, 'q', sizeof area);
-    memset(s, 's', len);
-    s[len] = '\0';
-    const std::string want = Describe(*m.schema, rec);
-    const Bytes apart = Pack(m, rec);
-    const Bytes before(area, area + sizeof area);
-    uint32_t n = 160;
-    const uint32_t r = m.ops->pack(rec, area + 64, &n);
-    const bool outside = Bytes(area, area + 64) == Bytes(before.begin(), before.begin() + 64) &&
-                         Bytes(area + 64 + n, area + sizeof area) == Bytes(before.begin() + 64 + n, before.end());
-    Storage out;
-    std::string seen;
-    Unsaid([&] {  // the decode and release are the decoder's cases
-        m.ops->unpack(area + 64, n, out.bytes);
-        seen = Describe(*m.schema, out.bytes);
-        m.ops->release(out.bytes);
-    });
-    PRINT("= %#x, %s, %s%s", r, n == apart.size() ? "its length" : "another length",
-          outside ? "nothing outside" : "wrote outside",
-          !intact        ? ""
-          : seen == want ? ", intact"
-                         : ", changed");
-}
-
-void Vectors(const char *path) {
-    const std::vector<ByteVector> vectors = ReadVectors(path);
-    for (const ByteVector &v : vectors) {
-        const Message m = Find(v.message);
-        auto fail = [&](const std::string &what) { PRINT("vectors line %d: %s", v.line, what.c_str()); };
-        if (m.schema == nullptr || (v.kind != "pack" && v.kind != "accept")) {
-            fail("no such message or kind");
-            continue;
-        }
-        const uint32_t n = static_cast<uint32_t>(v.bytes.size());
-        Storage rec;
-        m.ops->unpack(Guarded(v.bytes), n, rec.bytes);
-        if (Describe(*m.schema, rec.bytes) != v.record) fail("decodes to " + Describe(*m.schema, rec.bytes));
-        Bytes out(n + 8, 0xEE);
-        uint32_t len = n;
-        if (v.kind == "pack" && (m.ops->pack(rec.bytes, out.data(), &len) != 0 ||
-                                 Bytes(out.begin(), out.begin() + n) != v.bytes || len != n || out[n] != 0xEE))
-            fail("packs to " + Hex(out.data(), len));
-        len = n - 1;
-        out.assign(n, 0xEE);
-        if (v.kind == "pack" &&
-            (m.ops->pack(rec.bytes, out.data(), &len) == 0 || len != n - 1 || out != Bytes(n, 0xEE)))
-            fail("packs into one byte less");
-        m.ops->release(rec.bytes);
-        for (uint32_t cut = 4; cut < n; ++cut) {
-            m.ops->unpack(Guarded(v.bytes.data(), cut), cut, rec.bytes);
-            m.ops->release(rec.bytes);
-        }
-    }
-    gOut.erase(0, gOut.find("vectors line"));  // the prefixes' log lines
-    PRINT("%zu vectors", vectors.size());
 }
 
 void Run(const std::string &line) {
@@ -533,14 +445,10 @@ void Run(const std::string &line) {
     } else if (cmd == "swap") {
         for (smd::Context *c : {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend})
             c->byteOrder ^= 1;
-    } else if (cmd == "alias" && m.schema) {
-        Alias(m, a);
     } else if (cmd == "work") {  // what every platform case does
         for (const char *c : {"unpack FileTrans {1, \"ab\", null, 0} keep", "release FileTrans",
                               "send msg FileTrans {1, \"ab\", null, 0}", "unpack FileTrans 0200000000000000"})
             Run(c);
-    } else if (cmd == "vectors") {
-        Vectors(what.c_str());
     } else {
         PRINT("unknown command or message");
     }

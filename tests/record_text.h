@@ -147,4 +147,16 @@ inline void Parser::operator()(const smd::Field &, smd::ListMember l) {
     ok &= n == l.count;
 }
 
+// A copy of the n bytes at p that ends where 1 MiB without access begins, so
+// that a decoder reading past the end of its buffer ends the process.
+inline const uint8_t *Guarded(const uint8_t *p, size_t n) {
+    constexpr size_t kRoom = 1 << 20;
+    static uint8_t *const room = [] {
+        void *area = mmap(nullptr, 2 * kRoom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        const bool ok = area != MAP_FAILED && mprotect(static_cast<uint8_t *>(area) + kRoom, kRoom, PROT_NONE) == 0;
+        return ok ? static_cast<uint8_t *>(area) + kRoom : nullptr;
+    }();
+    return room == nullptr || n > kRoom ? p : static_cast<uint8_t *>(memcpy(room - n, p, n));
+}
+
 }  // namespace smd_text
