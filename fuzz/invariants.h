@@ -137,9 +137,10 @@ Bytes CheckRoundTrip(const void *rec) {
         Bytes copy(static_cast<const uint8_t *>(rec), static_cast<const uint8_t *>(rec) + S->recordSize);
         char **s = nullptr;
         size_t seen = 0;
-        smd::VisitMembers(*S, copy.data(),
-                          smd::Visitor{[](const smd::Field &, uint32_t &) {}, [](const smd::Field &, smd::ListMember) {},
-                                       [&](const smd::Field &, char *&p) { s = p && seen++ == j ? &p : s; }});
+        smd::VisitMembers(
+            *S, copy.data(),
+            smd::Visitor{[](const smd::Field &, uint32_t &) {}, [](const smd::Field &, smd::ListMember) {},
+                         [&](const smd::Field &, char *&p) { s = p && seen++ == j ? &p : s; }});
         if (s == nullptr) break;
         const std::string text = *s;
         for (const size_t at : {text.size(), size_t{0}}) {
@@ -148,11 +149,12 @@ Bytes CheckRoundTrip(const void *rec) {
             *s = reinterpret_cast<char *>(area.data());
             const Bytes before = area;
             uint32_t length = size;
-            SMD_CHECK(smd::Pack<S>(copy.data(), &area[at], &length) == 0 && length == size &&
-                          std::equal(area.begin(), area.begin() + at, before.begin()) &&
-                          std::equal(area.begin() + at + size, area.end(), before.begin() + at + size) &&
-                          (at == 0 || std::equal(enc.begin(), enc.end(), area.begin() + at)),
-                      want + ": string " + std::to_string(j) + " placed " + std::to_string(at) + " before the encoding");
+            SMD_CHECK(
+                smd::Pack<S>(copy.data(), &area[at], &length) == 0 && length == size &&
+                    std::equal(area.begin(), area.begin() + at, before.begin()) &&
+                    std::equal(area.begin() + at + size, area.end(), before.begin() + at + size) &&
+                    (at == 0 || std::equal(enc.begin(), enc.end(), area.begin() + at)),
+                want + ": string " + std::to_string(j) + " placed " + std::to_string(at) + " before the encoding");
         }
     }
     Bytes back(S->recordSize), again(size);
@@ -197,9 +199,9 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
     const bool ok = smd::Unpack<S>(in, len, rec.data());
     size_t owned = 0;
     (void)AfterFailedAllocation<S>(rec.data(), SIZE_MAX, &owned);
-    SMD_CHECK(
-        (in == data || memcmp(in, data, size) == 0) && seenOk == ok && seen.count == !ok && seenText == Describe<S>(rec.data()),
-        "observed " + seenText + "\nnot " + Describe<S>(rec.data()));
+    SMD_CHECK((in == data || memcmp(in, data, size) == 0) && seenOk == ok && seen.count == !ok &&
+                  seenText == Describe<S>(rec.data()),
+              "observed " + seenText + "\nnot " + Describe<S>(rec.data()));
     SMD_CHECK(Live() == static_cast<long>(owned) &&
                   (ok ? gLogs.empty() && gAllocs.size() == owned
                       : owned == 0 && gLogs.size() <= 1 && (gLogs.empty() || gLogs[0].code == smd::kCodeInvalid)),
@@ -219,8 +221,8 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
                   at());
         Reset(static_cast<long>(k));
         Refusals told;
-        SMD_CHECK(!Observe<S>(in, len, out.data(), told) && told.count == 1 &&
-                      told.rule == smd::Rule::kNoMemory && told.value == allocs[k].size,
+        SMD_CHECK(!Observe<S>(in, len, out.data(), told) && told.count == 1 && told.rule == smd::Rule::kNoMemory &&
+                      told.value == allocs[k].size,
                   at());
     }
     Reset();

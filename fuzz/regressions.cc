@@ -36,9 +36,9 @@ void CheckVector(const ByteVector &v) {
         gWhere = line.c_str();
         Bytes rec(S->recordSize);
         const uint32_t n = static_cast<uint32_t>(v.bytes.size());
-        SMD_CHECK(smd::Unpack<S>(smd_text::Guarded(v.bytes.data(), n), n, rec.data()) &&
-                      Describe<S>(rec.data()) == v.record,
-                  "decodes to " + Describe<S>(rec.data()));
+        SMD_CHECK(
+            smd::Unpack<S>(smd_text::Guarded(v.bytes.data(), n), n, rec.data()) && Describe<S>(rec.data()) == v.record,
+            "decodes to " + Describe<S>(rec.data()));
         SMD_CHECK(v.kind == "accept" || CheckRoundTrip<S>(rec.data()) == v.bytes, "packs to other bytes");
         smd::FreeUnpacked<S>(rec.data());
         gWhere = "";
@@ -102,7 +102,9 @@ int main(int argc, char **argv) {
             b[at] = kept;
         }
     }
-    printf("%zu inputs, their prefixes and %zu single-byte corruptions through 7 decoders, %zu allocation failures injected\n",
-           inputs.size(), corrupted, injected);
+    printf(
+        "%zu inputs, their prefixes and %zu single-byte corruptions through 7 decoders, %zu allocation failures "
+        "injected\n",
+        inputs.size(), corrupted, injected);
     return 0;
 }

@@ -256,7 +256,6 @@ void FromHex(Bytes &out, const std::string &hex) {
     for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(stoul(hex.substr(i, 2), 0, 16)));
 }
 
-
 Storage gKept;
 Bytes gKeptFirst;  // the kept record's first state
 
@@ -294,7 +293,8 @@ void Unpack(const Message &m, Args &a) {
         }
     }
     const uint32_t n = len >= 0 ? static_cast<uint32_t>(len) : static_cast<uint32_t>(buf.size());
-    const uint32_t size = m.ops->unpack(nullBuf ? nullptr : smd_text::Guarded(buf.data(), buf.size()), n, nullRec ? nullptr : rec.bytes);
+    const uint32_t size =
+        m.ops->unpack(nullBuf ? nullptr : smd_text::Guarded(buf.data(), buf.size()), n, nullRec ? nullptr : rec.bytes);
     if (size != m.schema->recordSize) PRINT("returned %u", size);
     const bool changed = memcmp(rec.bytes, first.data(), first.size()) != 0;
     if (changed) PRINT("= %s", Describe(*m.schema, rec.bytes).c_str());
