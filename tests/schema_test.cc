@@ -1,5 +1,5 @@
-// What every message must satisfy: the compile-time check of its schema (a
-// schema that disagrees with its record is refused) and its identifier.
+// The compile-time check every message's schema passes: a schema that
+// disagrees with its record is refused.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -66,21 +66,6 @@ constexpr auto kSchemaVerdicts = []<size_t... I>(std::index_sequence<I...>) {
 
 TEST(Schema, MalformedTablesAreRefused) {
     for (size_t i = 0; i < kSchemaCount; ++i) EXPECT_EQ(kSchemaVerdicts[i], kSchemaRows[i].sound) << "row " << i;
-}
-
-}  // namespace
-
-namespace {
-
-// A message's identifier is the FNV-1a hash of its qualified name, "." between
-// namespace and message: the headers write it by hand, and a new message's
-// identifier is checked here without a line of its own.
-TEST(Identifiers, AreFnv1aOfQualifiedNames) {
-    for (const smd::Schema *s : smd::kSchemas) {
-        uint32_t h = 0x811C9DC5;
-        for (const char *p = s->name; *p; ++p) h = (h ^ static_cast<uint8_t>(*p == '_' ? '.' : *p)) * 0x01000193;
-        EXPECT_EQ(h, s->msgId) << s->name;
-    }
 }
 
 }  // namespace

@@ -149,6 +149,15 @@ constexpr bool WellFormed(const Schema &s) {
     return next <= s.recordSize;
 }
 
+// A message's identifier: the FNV-1a hash of its qualified name, "." between
+// namespace and message. The headers write each one out; the check below holds
+// them to their names.
+constexpr uint32_t IdentifierOf(const char *name) {
+    uint32_t h = 0x811C9DC5;
+    for (; *name != '\0'; ++name) h = (h ^ static_cast<uint8_t>(*name == '_' ? '.' : *name)) * 0x01000193;
+    return h;
+}
+
 // The schema of each record type that has one, set where the message lists are
 // expanded (sshc/schemas.h, sshs/schemas.h).
 template <class Rec>
@@ -212,7 +221,8 @@ constexpr uint16_t CountOf(const Field (&)[N]) {
     ::ssh_msg_def::internal::MakeField<decltype(Rec::m)>(offsetof(Rec, m), SSH_MSG_DEF_COUNT_OF(Rec, m), #m)
 
 // A row of a message list as the declaration of its schema k<Msg> and the
-// record type's entry in kSchemaOf, then as the definition, then as the check.
+// record type's entry in kSchemaOf, then as the definition, then as the checks
+// of its record and its identifier.
 // Declarations come first so that a schema may name one defined after it.
 #define SSH_MSG_DEF_DECLARE_SCHEMA(Ns, Msg, ...) \
     extern const Schema k##Msg;                  \
@@ -231,7 +241,8 @@ constexpr uint16_t CountOf(const Field (&)[N]) {
                                       &(recv),                                                                \
                                       &(send),                                                                \
                                       SSH_MSG_DEF_TAGS(Ns, Msg)};
-#define SSH_MSG_DEF_CHECK_SCHEMA(Ns, Msg, ...) \
-    static_assert(WellFormed(k##Msg), #Ns "_" #Msg ": schema does not match its record");
+#define SSH_MSG_DEF_CHECK_SCHEMA(Ns, Msg, ...)                                            \
+    static_assert(WellFormed(k##Msg), #Ns "_" #Msg ": schema does not match its record"); \
+    static_assert(k##Msg.msgId == IdentifierOf(k##Msg.name), #Ns "_" #Msg ": identifier is not the hash of its name");
 
 #endif
