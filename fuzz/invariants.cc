@@ -1,5 +1,5 @@
 // Non-template parts of the invariant checks: the host OS layer's trace and
-// counters, reporting and the expected log text.
+// counters, and reporting.
 #include "invariants.h"
 
 #include <stdio.h>
@@ -29,14 +29,6 @@ long Live() {
     ZvdHost_Counters c;
     ZvdHost_GetCounters(&c);
     return c.badFrees != 0 ? -1 : static_cast<long>(c.liveBlocks);
-}
-
-std::string MallocText(const char *tag, uint32_t size) {
-    // Plain nested decoders log the wide form of the message.
-    bool wide = false;
-    for (const auto *s : smd::kSchemas) wide |= s->nested == smd::NestedForm::kPlain && !strcmp(tag, s->tags.nested);
-    return std::string("[ZIRKO]:Malloc unpack data unsuccess,") + (wide ? "                " : " ") + "size(" +
-           std::to_string(size) + ")";
 }
 
 }  // namespace smd_fuzz
