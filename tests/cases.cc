@@ -47,7 +47,9 @@
 //   registered             the identifiers registered, in order, and the clean count
 //   flags                  the use-flag queries so far
 //   swap                   the byte-order flags of a host of the other order
-//   work                   a decode kept, its release, a send, a refused decode
+//   work                   a decode kept, its release, a send, a refused decode:
+//                          prints the layer's calls and log lines, counted
+//                          (and what they print, when it is not as expected)
 //
 // After every command, a block left live or a bad free is printed.
 #include <dlfcn.h>
@@ -91,14 +93,16 @@ void Merge(const std::string &key, const std::string &item) {
     ++gRun;
 }
 #define PRINT(...) (Flush(), snprintf(gLine, sizeof gLine, __VA_ARGS__), gOut += gLine, gOut += '\n')
-// Runs `f` without printing what it prints.
+// Runs `f` without printing what it prints; returns that.
 template <class F>
-void Unsaid(F f) {
+std::string Unsaid(F f) {
     Flush();
     const std::string out = gOut;
     f();
     Flush();
+    std::string said = gOut.substr(out.size());
     gOut = out;
+    return said;
 }
 
 // The OS layer's functions, found by name: none of them when no layer is loaded.
@@ -112,8 +116,11 @@ Bytes gPacked;  // what __pack writes for the record being sent
 
 bool gTrace;  // memory calls printed
 
+unsigned gCalls[4], gLogged;  // the layer's calls of each kind, and log lines
+
 void OnCall(const ZvdHost_Call *c, void *) {
     gFlags += c->kind == ZVD_HOST_USE_FLAG;
+    ++gCalls[c->kind];
     const std::string key = (snprintf(gLine, sizeof gLine, " %#x %s", c->arg, c->tag), gLine);
     static std::string sendKey;  // the send block's: its free, with the same argument and tag, goes unsaid
     if (c->kind == ZVD_HOST_MEM_ALLOC && c->block) gBlock = static_cast<uint8_t *>(c->block), gBlockSize = c->size;
@@ -133,6 +140,7 @@ void Result(uint32_t r) {
 }
 
 void OnLog(const ZvdHost_LogLine *l, void *) {
+    ++gLogged;
     PRINT("log %u %s %s", l->code, l->tag, l->text);
     if (strcmp(l->module->name, "ZIRKO") || strcmp(l->module->subName, "ZIRKO_VANTOME_SERIAL") ||
         l->module->moduleId != 0x6200 || l->level != 2 || *l->file != '\0')
@@ -445,10 +453,21 @@ void Run(const std::string &line) {
     } else if (cmd == "swap") {
         for (smd::Context *c : {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend})
             c->byteOrder ^= 1;
-    } else if (cmd == "work") {  // what every platform case does
-        for (const char *c : {"unpack FileTrans {1, \"ab\", null, 0} keep", "release FileTrans",
-                              "send msg FileTrans {1, \"ab\", null, 0}", "unpack FileTrans 0200000000000000"})
-            Run(c);
+    } else if (cmd == "work") {  // what every platform case does: the calls it makes; what it says if unexpected
+        memset(gCalls, 0, sizeof gCalls), gLogged = 0;
+        const bool trace = gTrace;
+        std::string said = Unsaid([] {
+            gTrace = false;
+            for (const char *c : {"unpack FileTrans {1, \"ab\", null, 0} keep", "release FileTrans",
+                                  "send msg FileTrans {1, \"ab\", null, 0}", "unpack FileTrans 0200000000000000"})
+                Run(c);
+        });
+        gTrace = trace;
+        for (size_t at; (at = said.find("\nlog ")) != std::string::npos;)
+            said.erase(at + 1, said.find('\n', at + 1) - at);
+        if (said != "= {1, \"ab\", null, 0}\n= {1, null, null, 0}\n= 0x1\n") gOut += said;
+        PRINT("%u cache, %u alloc, %u free, %u logged", gCalls[ZVD_HOST_CACHE_ALLOC], gCalls[ZVD_HOST_MEM_ALLOC],
+              gCalls[ZVD_HOST_FREE], gLogged);
     } else {
         PRINT("unknown command or message");
     }
