@@ -95,10 +95,12 @@ Bytes AfterFailedAllocation(const void *full, size_t k, size_t *owned = nullptr)
 }
 
 // Releases the record twice: the first nulls every owned pointer and changes
-// nothing else, the second changes nothing; `live` blocks are left.
+// nothing else, the second changes nothing; `live` blocks are left. A null
+// record is ignored.
 template <const smd::Schema *S>
 void CheckRelease(void *rec, long live = 0) {
     const Bytes want = AfterFailedAllocation<S>(rec, SIZE_MAX);
+    smd::FreeUnpacked<S>(nullptr);
     for (int round = 0; round < 2; ++round) {
         smd::FreeUnpacked<S>(rec);
         SMD_CHECK(memcmp(rec, want.data(), S->recordSize) == 0 && Live() == live,
