@@ -40,7 +40,7 @@
 //                          that reports a record too large); pair N+: ids 1 to N
 //   cleans N|null, runclean, unsubscribe, deliver [to=T] ID:HEX...|null
 //                          the host framework's other calls, made directly
-//   badfree unknown|twice|arg|overrun   a wrong free, which the layer counts
+//   badfree unknown|twice|arg|overrun...   wrong frees, which the layer counts
 //   refuse CALL NTH RESULT the framework's nth send, reg or clean call fails
 //   fail K                 the kth allocation from now is refused
 //   init sshc|sshs recv|send   prints the result
@@ -412,16 +412,18 @@ void Run(const std::string &line) {
         const uint32_t n = what == "null" ? 1 : static_cast<uint32_t>(descs.size());
         Result(target ? VORN_SendToMsg(7, what == "null" ? nullptr : descs.data(), n, target)
                       : VORN_SendMsg(7, what == "null" ? nullptr : descs.data(), n));
-    } else if (cmd == "badfree") {  // badfree unknown|twice|arg|overrun: the layer's checks of a free
+    } else if (cmd == "badfree") {  // badfree KIND...: the layer's checks of a free, each kind in turn
         auto alloc =
             reinterpret_cast<void *(*)(uint32_t, uint32_t, const char *)>(dlsym(RTLD_DEFAULT, "ZVD_OsalMemAlloc"));
         auto release =
             reinterpret_cast<void (*)(void *, uint32_t, const char *)>(dlsym(RTLD_DEFAULT, "ZVD_OsalMemFree"));
         uint8_t stack[8];
-        auto *block = static_cast<uint8_t *>(what == "unknown" ? stack : alloc(8, 1, "test"));
-        if (what == "overrun") block[8] = 0;  // the first guard byte
-        if (what == "twice") release(block, 1, "test");
-        release(block, what == "arg" ? 2 : 1, "test");
+        for (std::string w = what; !w.empty(); w = a.Word()) {
+            auto *block = static_cast<uint8_t *>(w == "unknown" ? stack : alloc(8, 1, "test"));
+            if (w == "overrun") block[8] = 0;  // the first guard byte
+            if (w == "twice") release(block, 1, "test");
+            release(block, w == "arg" ? 2 : 1, "test");
+        }
     } else if (cmd == "unsubscribe") {
         VornHost_Subscribe(nullptr, nullptr);
     } else if (cmd == "capture") {
