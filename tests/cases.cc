@@ -111,7 +111,7 @@ struct {
     void (*fail)(uint64_t);
 } gHost;
 const uint8_t *gBlock;  // the last send block, for the offsets of what is sent
-uint32_t gBlockSize, gFlags;
+uint32_t gBlockSize;
 Bytes gPacked;  // what __pack writes for the record being sent
 
 bool gTrace;  // memory calls printed
@@ -119,7 +119,6 @@ bool gTrace;  // memory calls printed
 unsigned gCalls[4], gLogged;  // the layer's calls of each kind, and log lines
 
 void OnCall(const ZvdHost_Call *c, void *) {
-    gFlags += c->kind == ZVD_HOST_USE_FLAG;
     ++gCalls[c->kind];
     const std::string key = (snprintf(gLine, sizeof gLine, " %#x %s", c->arg, c->tag), gLine);
     static std::string sendKey;  // the send block's: its free, with the same argument and tag, goes unsaid
@@ -451,7 +450,7 @@ void Run(const std::string &line) {
     } else if (cmd == "trace") {
         gTrace = true;
     } else if (cmd == "flags") {
-        PRINT("%u use-flag queries", gFlags);
+        PRINT("%u use-flag queries", gCalls[ZVD_HOST_USE_FLAG]);
     } else if (cmd == "swap") {
         for (smd::Context *c : {&smd::gClientRecv, &smd::gClientSend, &smd::gServerRecv, &smd::gServerSend})
             c->byteOrder ^= 1;
