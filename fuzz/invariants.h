@@ -26,6 +26,7 @@
 #include <stdint.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -206,7 +207,7 @@ size_t CheckDecode(const uint8_t *data, size_t size) {
     const bool ok = smd::Unpack<S>(in, len, rec.data());
     size_t owned = 0;
     (void)AfterFailedAllocation<S>(rec.data(), SIZE_MAX, &owned);
-    SMD_CHECK((in == data || memcmp(in, data, size) == 0) && seenOk == ok && seen.count == !ok &&
+    SMD_CHECK(std::equal(in, in + size, data) && seenOk == ok && seen.count == !ok &&
                   seenText == Describe<S>(rec.data()) && copyOk == ok && copyText == seenText,
               "observed " + seenText + "\nnot " + Describe<S>(rec.data()));
     SMD_CHECK(Live() == static_cast<long>(owned) &&

@@ -156,7 +156,9 @@ inline const uint8_t *Guarded(const uint8_t *p, size_t n) {
         const bool ok = area != MAP_FAILED && mprotect(static_cast<uint8_t *>(area) + kRoom, kRoom, PROT_NONE) == 0;
         return ok ? static_cast<uint8_t *>(area) + kRoom : nullptr;
     }();
-    return room == nullptr || n > kRoom ? p : static_cast<uint8_t *>(memcpy(room - n, p, n));
+    if (room == nullptr || n > kRoom) return p;
+    if (n != 0) memcpy(room - n, p, n);  // p may be null then
+    return room - n;
 }
 
 }  // namespace smd_text
