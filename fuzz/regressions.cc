@@ -36,9 +36,8 @@ void CheckVector(const ByteVector &v) {
         gWhere = line.c_str();
         Bytes rec(S->recordSize);
         const uint32_t n = static_cast<uint32_t>(v.bytes.size());
-        SMD_CHECK(
-            smd::Unpack<S>(smd_text::Guarded(v.bytes.data(), n), n, rec.data()) && Describe<S>(rec.data()) == v.record,
-            "decodes to " + Describe<S>(rec.data()));
+        SMD_CHECK(Unpack<S>(smd_text::Guarded(v.bytes.data(), n), n, rec.data()) && Describe<S>(rec.data()) == v.record,
+                  "decodes to " + Describe<S>(rec.data()));
         SMD_CHECK(v.kind == "accept" || CheckRoundTrip<S>(rec.data()) == v.bytes, "packs to other bytes");
         smd::FreeUnpacked<S>(rec.data());
         gWhere = "";
