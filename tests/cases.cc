@@ -25,9 +25,8 @@
 //                          the library's first call, and starts the trace
 //   unpack MSG SOURCE [@AT=HEX]... [len=N] [nullbuf] [nullrec] [fail=K] [keep]
 //                          decodes SOURCE (a record, packed, which is also the
-//                          record's first state; or hex) with HEX written at AT
-//                          (a number, or "TEXT"+N: N bytes after TEXT's first
-//                          place); prints "= RECORD" when the decode changed
+//                          record's first state; or hex) with HEX written at
+//                          offset AT; prints "= RECORD" when the decode changed
 //                          it, then releases it unless kept
 //   release MSG            releases the kept record, twice, and prints it
 //   pack MSG RECORD [nullbuf] [nullrec] [nulllen]
@@ -277,15 +276,8 @@ void Unpack(const Message &m, Args &a) {
     bool nullBuf = false, nullRec = false, keep = false;
     for (std::string w; a.More();) {
         w = a.Word();
-        if (w[0] == '@') {  // @AT=HEX or @"TEXT"+N=HEX
-            size_t at = 0;
-            if (w[1] == '"') {
-                const size_t quote = w.find('"', 2);
-                at = std::string(buf.begin(), buf.end()).find(w.substr(2, quote - 2));
-                w = w.substr(quote);
-            }
-            const size_t eq = w.find('=');
-            at += stol(w.substr(1, eq - 1));
+        if (w[0] == '@') {  // @AT=HEX
+            const size_t eq = w.find('='), at = stoul(w.substr(1, eq - 1));
             Bytes patch;
             FromHex(patch, w.substr(eq + 1));
             if (at + patch.size() > buf.size()) return (void)PRINT("patch past the end");
