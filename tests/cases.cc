@@ -35,9 +35,10 @@
 //   trace                  prints the memory calls from now on
 //   capture                registers a pair for every message that keeps nothing,
 //                          so that sends are printed
-//   pair ID A|B|H|null [norelease]   registers a pair of the runner's (H: one
-//                          that reports a record too large); pair N+: ids 1 to N
-//   cleans N|null, runclean, unsubscribe, deliver [to=T] ID:HEX...|null
+//   pair ID A|B|H|M|null [norelease]   registers a pair of the runner's (H: one
+//                          that reports a record too large, M: the largest);
+//                          pair N+: ids 1 to N
+//   cleans N|null, runclean, unsubscribe, reset, deliver [to=T] ID:HEX...|null
 //                          the host framework's other calls, made directly
 //   badfree unknown|twice|arg|overrun...   wrong frees, which the layer counts
 //   refuse CALL NTH RESULT the framework's nth send, reg or clean call fails
@@ -182,13 +183,17 @@ void OnDelivery(const VornHost_Delivery *d, void *) {
     if (m.schema && d->recordSize == m.schema->recordSize) PRINT("= %s", Describe(*m.schema, d->record).c_str());
 }
 
-// Pairs of the test's own: the capture keeps nothing; A and B copy the first
-// byte into the record and say so, as their release does.
+// Pairs of the test's own: the capture keeps nothing; the others copy the
+// first byte into the record's first word (the same record on any host) and
+// say so, and whether the storage they were handed held anything; the release
+// says so too.
 uint32_t Capture(const uint8_t *, uint32_t, void *) { return 0; }
 template <char N>
 uint32_t Fake(const uint8_t *b, uint32_t, void *r) {
-    PRINT("unpack%c %u", N, *static_cast<uint32_t *>(r) = b[0]);  // a whole word: the same record on any host
-    return N == 'H' ? VORN_HOST_RECORD_MAX + 1 : 8;
+    const auto *rec = static_cast<const uint8_t *>(r);
+    const bool used = std::any_of(rec, rec + VORN_HOST_RECORD_MAX, [](uint8_t v) { return v != 0; });
+    PRINT("unpack%c %u%s", N, *static_cast<uint32_t *>(r) = b[0], used ? " into a used record" : "");
+    return N == 'H' ? VORN_HOST_RECORD_MAX + 1 : N == 'M' ? VORN_HOST_RECORD_MAX : 8;
 }
 template <char N>
 void FakeRelease(void *r) {
@@ -375,6 +380,7 @@ void Run(const std::string &line) {
         const auto fn = kind == "A"   ? Fake<'A'>
                         : kind == "B" ? Fake<'B'>
                         : kind == "H" ? Fake<'H'>
+                        : kind == "M" ? Fake<'M'>
                         : kind == "C" ? Capture
                                       : nullptr;
         const auto rel = !release ? nullptr : kind == "B" ? FakeRelease<'B'> : FakeRelease<'A'>;
@@ -415,6 +421,8 @@ void Run(const std::string &line) {
             if (w == "twice") release(block, 1, "test");
             release(block, w == "arg" ? 2 : 1, "test");
         }
+    } else if (cmd == "reset") {
+        VornHost_Reset();
     } else if (cmd == "unsubscribe") {
         VornHost_Subscribe(nullptr, nullptr);
     } else if (cmd == "capture") {
