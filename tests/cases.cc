@@ -441,10 +441,13 @@ void Run(const std::string &line) {
         Result(dir == "recv" ? (client ? sshc_msg_def_recv_init() : sshs_msg_def_recv_init())
                              : (client ? sshc_msg_def_send_init() : sshs_msg_def_send_init()));
     } else if (cmd == "registered") {
-        uint32_t ids[16] = {};
+        // 16 slots ending where memory without access begins; one written past the count shows
+        const uint8_t zeros[64] = {};
+        auto *ids = reinterpret_cast<uint32_t *>(const_cast<uint8_t *>(smd_text::Guarded(zeros, sizeof zeros)));
         const uint32_t n = VornHost_Registered(ids, 16);
         std::string list;
-        for (uint32_t i = 0; i < n && i < 16; ++i) list += (snprintf(gLine, sizeof gLine, " %#x", ids[i]), gLine);
+        for (uint32_t i = 0; i < 16; ++i)
+            if (i < n || ids[i] != 0) list += (snprintf(gLine, sizeof gLine, " %#x", ids[i]), gLine);
         PRINT("registered%s%s; %u clean", n > 16 ? (" " + std::to_string(n) + ":").c_str() : "", list.c_str(),
               VornHost_CleanCount());
     } else if (cmd == "trace") {

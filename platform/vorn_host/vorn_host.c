@@ -167,7 +167,7 @@ void VornHost_RunClean(void) {
     SshMsgDef_ResourceCleanFn clean[VORN_HOST_MAX_CLEAN];
     pthread_mutex_lock(&g_lock);
     const uint32_t n = g_nclean;
-    memcpy(clean, g_clean, sizeof clean[0] * n);
+    memcpy(clean, g_clean, sizeof *clean * n);
     pthread_mutex_unlock(&g_lock);
     for (uint32_t i = 0; i < n; ++i) clean[i]();
 }
