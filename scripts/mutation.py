@@ -80,6 +80,10 @@ CORE_CTEST = ['ctest', '--preset', PRESET, '--timeout', '60', '-L', 'core']
 # tree afresh: minutes per mutant for nothing the other tests do not already see.
 CTEST = ['ctest', '--preset', PRESET, '--stop-on-failure', '--timeout', '60', '-LE', 'package|core']
 RESULTS = BUILD_DIR / 'mutation-results.tsv'
+# The core tests take seconds. Once the unchanged tree's run is timed, a run
+# five times as long (a minute at least) has hung on a lock that the mutant
+# never releases, and is ended: a kill.
+CORE_TIME = {'limit': 600, 'last': 0}
 
 IDENT = re.compile(r'[A-Za-z_]\w*')
 NUMBER = re.compile(r"\.?\d(?:[eEpP][+-]|'?[\w.])*")
@@ -285,15 +289,20 @@ def write(path, text):
 
 
 def run(cmd, timeout=None, show=False):
-    """Whether the command succeeded in time, and its output."""
-    try:
-        done = subprocess.run(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                              errors='replace', timeout=timeout)
-    except subprocess.TimeoutExpired:
-        return False, ''
+    """Whether the command succeeded in time, and its output (none when it ran
+    out of time: then it is ended with every process it started, a test hung
+    on a lock the mutant never releases among them)."""
+    with subprocess.Popen(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                          errors='replace', start_new_session=True) as done:
+        try:
+            out = done.communicate(timeout=timeout)[0]
+        except subprocess.TimeoutExpired:
+            os.killpg(done.pid, signal.SIGKILL)
+            done.communicate()
+            return False, ''
     if show:
-        print(done.stdout, end='', flush=True)
-    return done.returncode == 0, done.stdout
+        print(out, end='', flush=True)
+    return done.returncode == 0, out
 
 
 def compile_failed(log):
@@ -317,9 +326,13 @@ def run_core(show):
     """The core tests that fail (the case files' tests, the C program, the
     threads); a failed case section is named with each command whose output
     differs: cases_decode_4#3 is its third command."""
-    ok, log = run(CORE_CTEST + ['--output-on-failure'], timeout=600, show=show)
+    began = time.monotonic()
+    ok, log = run(CORE_CTEST + ['--output-on-failure'], timeout=CORE_TIME['limit'], show=show)
+    CORE_TIME['last'] = time.monotonic() - began
     if ok:
         return []
+    if not log:
+        return ['timeout']
     failed = []
     for name in re.findall(r'^\s*\d+ - (\S+) \(', log, re.M) or ['core']:
         output = re.search(rf'Test\s+#\d+: {re.escape(name)} \.*\**\w.*?\n(.*?)(?=^\s*(?:Start\s+\d+:|\d+/\d+ Test)|^\d+% tests|\Z)',
@@ -451,12 +464,13 @@ def main():
     status, failed = build_and_test()
     if status != 'survived':
         sys.exit(f"mutation: the unchanged tree does not build or pass its tests ({', '.join(failed) or status})")
+    CORE_TIME['limit'] = max(60, 5 * CORE_TIME['last'])
     resume = env('MUTATION_RESUME') or ''
     results, done = [], {}
     if resume:  # every test of the preset, so that a row naming none of them runs again
         tests = set(re.findall(r'Test\s+#\d+: (\S+)', run(['ctest', '--preset', PRESET, '-N'], timeout=60)[1]))
         done = load_results(RESULTS if resume == '1' else Path(resume),
-                            {**listed, **{i: r for ids in elsewhere.values() for i, r in ids.items()}}, tests | {'build', 'ctest'})
+                            {**listed, **{i: r for ids in elsewhere.values() for i, r in ids.items()}}, tests | {'build', 'ctest', 'timeout'})
     record = open(RESULTS, 'a')
     rows = {}  # the resumed mutants' rows
     try:
