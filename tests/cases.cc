@@ -40,7 +40,8 @@
 //                          pair N+: ids 1 to N
 //   cleans N|null, runclean, unsubscribe, reset, deliver [to=T] ID:HEX...|null
 //                          the host framework's other calls, made directly
-//   badfree unknown|twice|arg|overrun...   wrong frees, which the layer counts
+//   badfree unknown|twice|arg|overrun|many...   wrong frees, which the layer
+//                          counts (many: 1000 blocks live at once, freed right)
 //   refuse CALL NTH RESULT the framework's nth send, reg or clean call fails
 //   fail K                 the kth allocation from now is refused
 //   init sshc|sshs recv|send   prints the result
@@ -416,6 +417,10 @@ void Run(const std::string &line) {
             reinterpret_cast<void (*)(void *, uint32_t, const char *)>(dlsym(RTLD_DEFAULT, "ZVD_OsalMemFree"));
         uint8_t stack[8];
         for (std::string w = what; !w.empty(); w = a.Word()) {
+            std::vector<void *> held(w == "many" ? 1000 : 0);  // right frees, of many blocks live at once
+            for (void *&p : held) p = alloc(8, 1, "test");
+            for (void *p : held) release(p, 1, "test");
+            if (w == "many") continue;
             auto *block = static_cast<uint8_t *>(w == "unknown" ? stack : alloc(8, 1, "test"));
             if (w == "overrun") block[8] = 0;  // the first guard byte
             if (w == "twice") release(block, 1, "test");
