@@ -47,6 +47,7 @@
 //   init sshc|sshs recv|send   prints the result
 //   registered             the identifiers registered, in order, and the clean count
 //   flags                  the use-flag queries so far
+//   counters [reset]       the OS layer's counters (after setting them to 0)
 //   swap                   the byte-order flags of a host of the other order
 //   work                   a decode kept, its release, a send, a refused decode:
 //                          prints the layer's calls and log lines, counted
@@ -54,6 +55,7 @@
 //
 // After every command, a block left live or a bad free is printed.
 #include <dlfcn.h>
+#include <inttypes.h>
 #include <stdio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,6 +112,7 @@ std::string Unsaid(F f) {
 struct {
     void (*counters)(ZvdHost_Counters *);
     void (*fail)(uint64_t);
+    void (*reset)();
 } gHost;
 const uint8_t *gBlock;  // the last send block, for the offsets of what is sent
 uint32_t gBlockSize;
@@ -213,7 +216,8 @@ void Load(const std::string &layer, uint32_t flag) {
         reinterpret_cast<void (*)(uint32_t)>(dlsym(h, "ZvdHost_SetUseFlag"))(flag);
         if (gHost.counters == nullptr)  // the layer the library finds first
             gHost = {reinterpret_cast<decltype(gHost.counters)>(dlsym(h, "ZvdHost_GetCounters")),
-                     reinterpret_cast<decltype(gHost.fail)>(dlsym(h, "ZvdHost_FailAllocation"))};
+                     reinterpret_cast<decltype(gHost.fail)>(dlsym(h, "ZvdHost_FailAllocation")),
+                     reinterpret_cast<decltype(gHost.reset)>(dlsym(h, "ZvdHost_ResetCounters"))};
     }
     VornHost_Subscribe(OnDelivery, nullptr);
 }
@@ -457,6 +461,14 @@ void Run(const std::string &line) {
               VornHost_CleanCount());
     } else if (cmd == "trace") {
         gTrace = true;
+    } else if (cmd == "counters") {  // counters [reset]
+        ZvdHost_Counters c{};
+        if (what == "reset") gHost.reset();
+        gHost.counters(&c);
+#define U "%" PRIu64
+        PRINT(U " mem, " U " cache, " U " frees, " U " refused, " U " live of " U " bytes (peak " U "), " U " logged",
+              c.memAllocs, c.cacheAllocs, c.frees, c.failedAllocs, c.liveBlocks, c.liveBytes, c.peakBytes, c.logLines);
+#undef U
     } else if (cmd == "flags") {
         PRINT("%u use-flag queries", gCalls[ZVD_HOST_USE_FLAG]);
     } else if (cmd == "swap") {

@@ -5,6 +5,7 @@
 
 #include <pthread.h>
 #include <stdarg.h>
+#include <stdbool.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -29,12 +30,12 @@ static size_t g_liveCap, g_liveCount; /* capacity: a power of 2, or 0 */
 
 static size_t home(const void *p) { return (size_t)(((uintptr_t)p >> 4) * 0x9E3779B97F4A7C15ull) & (g_liveCap - 1); }
 
-static int live_add(void *p) {
+static bool live_add(void *p) {
     if (2 * (g_liveCount + 1) > g_liveCap) {
         const size_t oldCap = g_liveCap;
         void **old = g_live;
         void **grown = calloc(oldCap ? 2 * oldCap : 64, sizeof *grown);
-        if (grown == NULL) return 0;
+        if (grown == NULL) return false;
         g_live = grown;
         g_liveCap = oldCap ? 2 * oldCap : 64;
         for (size_t i = 0; i < oldCap; ++i) {
@@ -48,15 +49,15 @@ static int live_add(void *p) {
     while (g_live[at]) at = (at + 1) & (g_liveCap - 1);
     g_live[at] = p;
     g_liveCount++;
-    return 1;
+    return true;
 }
 
-/* Takes p out of the table; 0 when it is not there. */
-__attribute__((unused)) static int live_remove(const void *p) {
-    if (g_liveCap == 0) return 0;
+/* Takes p out of the table; false when it is not there. */
+__attribute__((unused)) static bool live_remove(const void *p) {
+    if (g_liveCap == 0) return false;
     size_t at = home(p);
     while (g_live[at] != p) {
-        if (g_live[at] == NULL) return 0;
+        if (g_live[at] == NULL) return false;
         at = (at + 1) & (g_liveCap - 1);
     }
     g_live[at] = NULL;
@@ -70,18 +71,16 @@ __attribute__((unused)) static int live_remove(const void *p) {
             at = next;
         }
     }
-    return 1;
+    return true;
 }
 
-static void trace(ZvdHost_CallKind kind, uint32_t size, uint32_t arg, const char *tag, void *block, int badFree) {
+/* Hands the call to the trace; the members a kind does not use are 0. */
+static void trace(ZvdHost_Call call) {
     pthread_mutex_lock(&g_lock);
     const ZvdHost_TraceFn fn = g_trace;
     void *const user = g_traceUser;
     pthread_mutex_unlock(&g_lock);
-    if (fn != NULL) {
-        const ZvdHost_Call call = {kind, size, arg, tag, block, badFree};
-        fn(&call, user);
-    }
+    if (fn != NULL) fn(&call, user);
 }
 
 #ifndef ZVD_HOST_WITHOUT_LOG
@@ -92,8 +91,6 @@ uint32_t ZVD_OsalLogWrite(const SshMsgDef_ModuleDesc *module, uint32_t level, ui
     va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    const size_t n = strlen(text);
-    if (n > 0 && text[n - 1] == '\n') text[n - 1] = '\0';
 
     pthread_mutex_lock(&g_lock);
     g_counters.logLines++;
@@ -135,7 +132,7 @@ static void *allocate(ZvdHost_CallKind kind, uint32_t size, uint32_t arg, const 
     }
     pthread_mutex_unlock(&g_lock);
     void *const p = block == NULL ? NULL : block + HEADER;
-    trace(kind, size, arg, tag, p, 0);
+    trace((ZvdHost_Call){.kind = kind, .size = size, .arg = arg, .tag = tag, .block = p});
     return p;
 }
 
@@ -172,7 +169,7 @@ void ZVD_OsalMemFree(void *ptr, uint32_t arg, const char *tag) {
         g_counters.badFrees += (uint64_t)bad;
         pthread_mutex_unlock(&g_lock);
     }
-    trace(ZVD_HOST_FREE, 0, arg, tag, ptr, bad);
+    trace((ZvdHost_Call){.kind = ZVD_HOST_FREE, .arg = arg, .tag = tag, .block = ptr, .badFree = bad});
 }
 #endif
 
@@ -181,7 +178,7 @@ uint32_t ZVD_OsalMemUseFlagGet(uint32_t arg) {
     pthread_mutex_lock(&g_lock);
     const uint32_t v = g_useFlag;
     pthread_mutex_unlock(&g_lock);
-    trace(ZVD_HOST_USE_FLAG, v, arg, NULL, NULL, 0);
+    trace((ZvdHost_Call){.kind = ZVD_HOST_USE_FLAG, .size = v, .arg = arg});
     return v;
 }
 #endif
