@@ -29,25 +29,29 @@ static void **g_live;
 static size_t g_liveCap, g_liveCount; /* capacity: a power of 2, or 0 */
 
 static size_t home(const void *p) { return (size_t)(((uintptr_t)p >> 4) * 0x9E3779B97F4A7C15ull) & (g_liveCap - 1); }
+static size_t step(size_t at) { return (at + 1) & (g_liveCap - 1); }
 
+/* Puts p in the first free slot from its home on. */
+static void place(void *p) {
+    size_t at = home(p);
+    while (g_live[at]) at = step(at);
+    g_live[at] = p;
+}
+
+/* Adds p, the table kept at most half full; false when it cannot grow. */
 static bool live_add(void *p) {
     if (2 * (g_liveCount + 1) > g_liveCap) {
-        const size_t oldCap = g_liveCap;
-        void **old = g_live;
-        void **grown = calloc(oldCap ? 2 * oldCap : 64, sizeof *grown);
+        const size_t oldCap = g_liveCap, cap = oldCap ? 2 * oldCap : 64;
+        void **old = g_live, **grown = calloc(cap, sizeof *grown);
         if (grown == NULL) return false;
         g_live = grown;
-        g_liveCap = oldCap ? 2 * oldCap : 64;
+        g_liveCap = cap;
         for (size_t i = 0; i < oldCap; ++i) {
-            size_t at = old[i] ? home(old[i]) : 0;
-            while (old[i] && g_live[at]) at = (at + 1) & (g_liveCap - 1);
-            if (old[i]) g_live[at] = old[i];
+            if (old[i]) place(old[i]);
         }
         free(old);
     }
-    size_t at = home(p);
-    while (g_live[at]) at = (at + 1) & (g_liveCap - 1);
-    g_live[at] = p;
+    place(p);
     g_liveCount++;
     return true;
 }
@@ -58,17 +62,17 @@ __attribute__((unused)) static bool live_remove(const void *p) {
     size_t at = home(p);
     while (g_live[at] != p) {
         if (g_live[at] == NULL) return false;
-        at = (at + 1) & (g_liveCap - 1);
+        at = step(at);
     }
     g_live[at] = NULL;
     g_liveCount--;
     /* Entries after the hole that could not sit at their home move into it. */
-    for (size_t next = (at + 1) & (g_liveCap - 1); g_live[next]; next = (next + 1) & (g_liveCap - 1)) {
-        const size_t want = home(g_live[next]);
-        if (((next - want) & (g_liveCap - 1)) >= ((next - at) & (g_liveCap - 1))) {
-            g_live[at] = g_live[next];
-            g_live[next] = NULL;
-            at = next;
+    for (size_t later = step(at); g_live[later]; later = step(later)) {
+        const size_t want = home(g_live[later]);
+        if (((later - want) & (g_liveCap - 1)) >= ((later - at) & (g_liveCap - 1))) {
+            g_live[at] = g_live[later];
+            g_live[later] = NULL;
+            at = later;
         }
     }
     return true;
