@@ -2,6 +2,7 @@
 # the default preset (build/default); scripts/mutation.py has the details.
 #   make mutation                        every mutant, then the score
 #   make mutation MUTATION_FILES=src/runtime/wire.h MUTATION_SAMPLE=10 MUTATION_SEED=2
+#   make mutation MUTATION_FILES='platform/vorn_host/*.c'   the host framework and its OS layer
 #   make mutation MUTATION_LIST=1        the mutants with their ids, and the count per file
 #   make mutation MUTATION_KILLS=1       what each core test kills, alone and in all (recorded results)
 #   make mutation MUTATION_ID=490d2da54b one mutant again (a survivor, say)
