@@ -1,6 +1,5 @@
 // Concurrency: the first binding of a module's hooks, at the same instant in
-// two threads; and the host framework and its OS layer used by two threads at
-// once. A barrier releases its threads one after the other, often
+// two threads. A barrier releases its threads one after the other, often
 // further apart than a binding lasts, so these two spin instead: the first
 // returns the modules to their load-time state and gives the start signal,
 // which the second is already watching for. Under ThreadSanitizer (the tsan
@@ -15,7 +14,6 @@
 #include <atomic>
 
 #include "internal.h"
-#include "ssh_msg_def/vorn_host.h"
 #include "ssh_msg_def/zvd_host.h"
 
 namespace {
@@ -76,57 +74,6 @@ TEST(Concurrency, BindingFromTwoThreadsAtOnce) {
         pthread_join(threads[i], nullptr);
         EXPECT_EQ(unbound[i], 0u) << "thread " << i;
     }
-}
-
-// Every call of the host framework and its OS layer that reads or writes their
-// tables, from two threads at once: under ThreadSanitizer a call without its
-// lock shows as a race; without it, the counters must still add up.
-uint32_t Decode(const uint8_t *, uint32_t, void *) { return 8; }
-void Nothing(void *) {}
-void Clean() {}
-void OnDelivery(const VornHost_Delivery *, void *) {}
-void OnCall(const ZvdHost_Call *, void *) {}
-void OnLog(const ZvdHost_LogLine *, void *) {}
-
-void *HostUser(void *) {
-    const uint8_t bytes[4] = {};
-    for (uint32_t i = 0; i < 200; ++i) {
-        const SshMsgDef_MsgDesc desc = {bytes, sizeof bytes, 1 + i % 4};
-        uint32_t ids[4];
-        VORN_RegIDLFuncHook(desc.msgId, Decode, Nothing);
-        VORN_RegIDLResorceCleanFuncHook(Clean);
-        VornHost_Subscribe(i % 2 ? OnDelivery : nullptr, nullptr);
-        VornHost_Refuse(VORN_HOST_REGISTER, i % 3, 0);
-        VORN_SendMsg(1, &desc, 1);
-        VornHost_Registered(ids, 4);
-        VornHost_CleanCount();
-        VornHost_RunClean();
-        if (i % 50 == 49) VornHost_Reset();
-        ZvdHost_SetTrace(i % 2 ? OnCall : nullptr, nullptr);
-        ZvdHost_SetLogSink(OnLog, nullptr);
-        ZvdHost_SetUseFlag(1);
-        ZvdHost_FailAllocation(0);
-        ZVD_OsalMemFree(ZVD_OsalMemAlloc(8, 1, "t"), 1, "t");
-        ZVD_OsalMemFree(ZVD_OsalMemCacheAlloc(8, 1, "t"), 1, "t");
-        ZVD_OsalMemUseFlagGet(0);
-        ZVD_OsalLogWrite(nullptr, 2, 22, "", 1, "t", "%u", i);
-        ZvdHost_Counters c;
-        ZvdHost_GetCounters(&c);
-    }
-    return nullptr;
-}
-
-TEST(Concurrency, HostFromTwoThreads) {
-    ZvdHost_ResetCounters();
-    pthread_t threads[2];
-    for (pthread_t &t : threads) pthread_create(&t, nullptr, HostUser, nullptr);
-    for (pthread_t &t : threads) pthread_join(t, nullptr);
-    ZvdHost_Counters c;
-    ZvdHost_GetCounters(&c);
-    EXPECT_EQ(c.memAllocs + c.cacheAllocs, 800u);
-    EXPECT_EQ(c.frees, 800u);
-    EXPECT_EQ(c.liveBlocks + c.badFrees + c.failedAllocs, 0u);
-    EXPECT_EQ(c.logLines, 400u);
 }
 
 }  // namespace
