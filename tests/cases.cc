@@ -421,10 +421,12 @@ void Run(const std::string &line) {
             reinterpret_cast<void (*)(void *, uint32_t, const char *)>(dlsym(RTLD_DEFAULT, "ZVD_OsalMemFree"));
         uint8_t stack[8];
         for (std::string w = what; !w.empty(); w = a.Word()) {
-            std::vector<void *> held(w == "many" ? 1000 : 0);  // right frees, of many blocks live at once
-            for (void *&p : held) p = alloc(8, 1, "test");
-            for (void *p : held) release(p, 1, "test");
-            if (w == "many") continue;
+            if (w == "many") {  // right frees, of many blocks live at once
+                std::vector<void *> held(1000);
+                for (void *&p : held) p = alloc(8, 1, "test");
+                for (void *p : held) release(p, 1, "test");
+                continue;
+            }
             auto *block = static_cast<uint8_t *>(w == "unknown" ? stack : alloc(8, 1, "test"));
             if (w == "overrun") block[8] = 0;  // the first guard byte
             if (w == "twice") release(block, 1, "test");

@@ -28,7 +28,8 @@ static _Thread_local uint64_t t_refusals;
 static void **g_live;
 static size_t g_liveCap, g_liveCount; /* capacity: a power of 2, or 0 */
 
-static size_t home(const void *p) { return (size_t)(((uintptr_t)p >> 4) * 0x9E3779B97F4A7C15ull) & (g_liveCap - 1); }
+/* Blocks are HEADER-aligned: their addresses over HEADER are spread enough. */
+static size_t home(const void *p) { return (size_t)((uintptr_t)p / HEADER) & (g_liveCap - 1); }
 static size_t step(size_t at) { return (at + 1) & (g_liveCap - 1); }
 
 /* Puts p in the first free slot from its home on. */
@@ -40,7 +41,7 @@ static void place(void *p) {
 
 /* Adds p, the table kept at most half full; false when it cannot grow. */
 static bool live_add(void *p) {
-    if (2 * (g_liveCount + 1) > g_liveCap) {
+    if (g_liveCount >= g_liveCap / 2) {
         const size_t oldCap = g_liveCap, cap = oldCap ? 2 * oldCap : 64;
         void **old = g_live, **grown = calloc(cap, sizeof *grown);
         if (grown == NULL) return false;
