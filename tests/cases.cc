@@ -29,20 +29,20 @@
 //                          offset AT; prints "= RECORD" when the decode changed
 //                          it, then releases it unless kept
 //   release MSG            releases the kept record, twice, and prints it
-//   pack MSG RECORD [nullbuf] [nullrec] [nulllen]
-//   send KIND MSG RECORD|null [count=N] [handle=H] [target=T]
+//   pack MSG RECORD [nullbuf] [nulllen]
+//   send KIND MSG RECORD [count=N] [handle=H] [target=T]
 //                          KIND: single, batch, msg (__sendmsg), tomsg
 //   trace                  prints the memory calls from now on
 //   capture                registers a pair for every message that keeps nothing,
 //                          so that sends are printed
-//   pair ID A|B|H|M|null [norelease]   registers a pair of the runner's (H: one
+//   pair ID A|B|H|M [norelease]   registers a pair of the runner's (H: one
 //                          that reports a record too large, M: the largest);
 //                          pair N+: ids 1 to N
-//   cleans N|null, runclean, unsubscribe, reset, deliver [to=T] ID:HEX...|null
+//   cleans N, runclean, reset, deliver [to=T] ID:HEX...
 //                          the host framework's other calls, made directly
 //   badfree unknown|twice|arg|overrun|many...   wrong frees, which the layer
 //                          counts (many: 1000 blocks live at once, freed right)
-//   refuse CALL NTH RESULT the framework's nth send, reg or clean call fails
+//   refuse CALL NTH RESULT the framework's nth send or reg call fails
 //   fail K                 the kth allocation from now is refused
 //   init sshc|sshs recv|send   prints the result
 //   registered             the identifiers registered, in order, and the clean count
@@ -322,15 +322,14 @@ void PackCmd(const Message &m, Args &a) {
     a.Record(*m.schema, rec.bytes);
     const Bytes want = Pack(m, rec.bytes);
     const auto room = static_cast<uint32_t>(want.size());
-    bool nullBuf = false, nullRec = false, nullLen = false;
+    bool nullBuf = false, nullLen = false;
     for (std::string w; a.More();) {
         w = a.Word();
-        nullBuf |= w == "nullbuf", nullRec |= w == "nullrec", nullLen |= w == "nulllen";
+        nullBuf |= w == "nullbuf", nullLen |= w == "nulllen";
     }
     Bytes out(room + 8, 0xEE);
     uint32_t len = room;
-    const uint32_t r =
-        m.ops->pack(nullRec ? nullptr : rec.bytes, nullBuf ? nullptr : out.data(), nullLen ? nullptr : &len);
+    const uint32_t r = m.ops->pack(rec.bytes, nullBuf ? nullptr : out.data(), nullLen ? nullptr : &len);
     const bool untouched =
         std::all_of(out.begin() + (r == 0 ? len : 0), out.end(), [](uint8_t b) { return b == 0xEE; });
     if (r == 0 && len <= 256) PRINT("= %s", Hex(out.data(), len).c_str());
@@ -341,8 +340,7 @@ void PackCmd(const Message &m, Args &a) {
 
 void Send(const Message &m, const std::string &kind, Args &a) {
     Storage rec;
-    const bool given = a.Record(*m.schema, rec.bytes);
-    if (!given) a.Word();  // null
+    a.Record(*m.schema, rec.bytes);
     gPacked = Pack(m, rec.bytes);
     uint64_t count = 1, handle = 1, target = 0;
     for (std::string w; a.More();) {
@@ -352,14 +350,13 @@ void Send(const Message &m, const std::string &kind, Args &a) {
     }
     std::vector<uint8_t> array(m.schema->recordSize * std::clamp<uint64_t>(count, 1, 100000));
     for (size_t i = 0; i < array.size(); i += m.schema->recordSize) memcpy(&array[i], rec.bytes, m.schema->recordSize);
-    const void *records = given ? array.data() : nullptr;
     const auto h = static_cast<uint32_t>(handle);
     const auto c = static_cast<uint32_t>(count);
     uint32_t r = 0;
-    if (kind == "single") r = m.ops->sendsingle(h, records, count, target);
-    if (kind == "batch") r = m.ops->sendbatch(h, records, c, target);
-    if (kind == "msg") r = m.ops->sendmsg(h, records, c);
-    if (kind == "tomsg") r = m.ops->sendtomsg(h, records, c, target);
+    if (kind == "single") r = m.ops->sendsingle(h, array.data(), count, target);
+    if (kind == "batch") r = m.ops->sendbatch(h, array.data(), c, target);
+    if (kind == "msg") r = m.ops->sendmsg(h, array.data(), c);
+    if (kind == "tomsg") r = m.ops->sendtomsg(h, array.data(), c, target);
     Result(r);
 }
 
@@ -382,24 +379,17 @@ void Run(const std::string &line) {
     } else if (cmd == "pair") {  // pair ID KIND [norelease]; ID N+: the ids 1 to N
         const std::string kind = a.Word();
         const bool release = a.Word() != "norelease", many = what.ends_with('+');
-        const auto fn = kind == "A"   ? Fake<'A'>
-                        : kind == "B" ? Fake<'B'>
-                        : kind == "H" ? Fake<'H'>
-                        : kind == "M" ? Fake<'M'>
-                        : kind == "C" ? Capture
-                                      : nullptr;
+        const auto fn = kind == "A" ? Fake<'A'> : kind == "B" ? Fake<'B'> : kind == "H" ? Fake<'H'> : Fake<'M'>;
         const auto rel = !release ? nullptr : kind == "B" ? FakeRelease<'B'> : FakeRelease<'A'>;
         uint32_t r = 0;
         const auto last = static_cast<uint32_t>(stoul(what, 0, 0));
         for (uint32_t id = many ? 1 : last; id <= last; ++id) r = VORN_RegIDLFuncHook(id, fn, rel);
         Result(r);
-    } else if (cmd == "cleans") {  // cleans N, or cleans null
-        uint32_t r = what == "null" ? VORN_RegIDLResorceCleanFuncHook(nullptr) : 0;
-        for (uint32_t i = 0; what != "null" && i < stoul(what); ++i) r = VORN_RegIDLResorceCleanFuncHook(Clean);
-        Result(r);
+    } else if (cmd == "cleans") {
+        for (uint32_t i = 0; i < stoul(what); ++i) VORN_RegIDLResorceCleanFuncHook(Clean);
     } else if (cmd == "runclean") {
         VornHost_RunClean();
-    } else if (cmd == "deliver") {  // deliver [to=T] ID:HEX... (handle 7), or deliver null
+    } else if (cmd == "deliver") {  // deliver [to=T] ID:HEX... (handle 7)
         std::vector<Bytes> bufs;
         std::vector<SshMsgDef_MsgDesc> descs;
         uint64_t target = 0;
@@ -411,9 +401,8 @@ void Run(const std::string &line) {
         }
         for (size_t i = 0; i < descs.size(); ++i)  // the buffers have stopped moving
             descs[i].buffer = bufs[i].data(), descs[i].length = static_cast<uint32_t>(bufs[i].size());
-        const uint32_t n = what == "null" ? 1 : static_cast<uint32_t>(descs.size());
-        Result(target ? VORN_SendToMsg(7, what == "null" ? nullptr : descs.data(), n, target)
-                      : VORN_SendMsg(7, what == "null" ? nullptr : descs.data(), n));
+        const auto n = static_cast<uint32_t>(descs.size());
+        Result(target ? VORN_SendToMsg(7, descs.data(), n, target) : VORN_SendMsg(7, descs.data(), n));
     } else if (cmd == "badfree") {  // badfree KIND...: the layer's checks of a free, each kind in turn
         auto alloc =
             reinterpret_cast<void *(*)(uint32_t, uint32_t, const char *)>(dlsym(RTLD_DEFAULT, "ZVD_OsalMemAlloc"));
@@ -434,16 +423,12 @@ void Run(const std::string &line) {
         }
     } else if (cmd == "reset") {
         VornHost_Reset();
-    } else if (cmd == "unsubscribe") {
-        VornHost_Subscribe(nullptr, nullptr);
     } else if (cmd == "capture") {
         for (const smd::Schema *s : smd::kSchemas) VORN_RegIDLFuncHook(s->msgId, Capture, nullptr);
     } else if (cmd == "refuse") {
         const std::string nth = a.Word();
-        VornHost_Refuse(what == "send"  ? VORN_HOST_SEND
-                        : what == "reg" ? VORN_HOST_REGISTER
-                                        : VORN_HOST_REGISTER_CLEAN,
-                        stoull(nth), static_cast<uint32_t>(stoul(a.Word(), 0, 0)));
+        VornHost_Refuse(what == "send" ? VORN_HOST_SEND : VORN_HOST_REGISTER, stoull(nth),
+                        static_cast<uint32_t>(stoul(a.Word(), 0, 0)));
     } else if (cmd == "fail") {
         gHost.fail(stoull(what));
     } else if (cmd == "init") {
