@@ -30,7 +30,7 @@
 //                          it, then releases it unless kept
 //   release MSG            releases the kept record, twice, and prints it
 //   pack MSG RECORD [nullbuf] [nulllen]
-//   send KIND MSG RECORD [count=N] [handle=H] [target=T]
+//   send KIND MSG RECORD|null [count=N] [handle=H] [target=T]
 //                          KIND: single, batch, msg (__sendmsg), tomsg
 //   trace                  prints the memory calls from now on
 //   capture                registers a pair for every message that keeps nothing,
@@ -340,7 +340,8 @@ void PackCmd(const Message &m, Args &a) {
 
 void Send(const Message &m, const std::string &kind, Args &a) {
     Storage rec;
-    a.Record(*m.schema, rec.bytes);
+    const bool given = a.Record(*m.schema, rec.bytes);
+    if (!given) a.Word();  // null
     gPacked = Pack(m, rec.bytes);
     uint64_t count = 1, handle = 1, target = 0;
     for (std::string w; a.More();) {
@@ -350,13 +351,14 @@ void Send(const Message &m, const std::string &kind, Args &a) {
     }
     std::vector<uint8_t> array(m.schema->recordSize * std::clamp<uint64_t>(count, 1, 100000));
     for (size_t i = 0; i < array.size(); i += m.schema->recordSize) memcpy(&array[i], rec.bytes, m.schema->recordSize);
+    const void *records = given ? array.data() : nullptr;
     const auto h = static_cast<uint32_t>(handle);
     const auto c = static_cast<uint32_t>(count);
     uint32_t r = 0;
-    if (kind == "single") r = m.ops->sendsingle(h, array.data(), count, target);
-    if (kind == "batch") r = m.ops->sendbatch(h, array.data(), c, target);
-    if (kind == "msg") r = m.ops->sendmsg(h, array.data(), c);
-    if (kind == "tomsg") r = m.ops->sendtomsg(h, array.data(), c, target);
+    if (kind == "single") r = m.ops->sendsingle(h, records, count, target);
+    if (kind == "batch") r = m.ops->sendbatch(h, records, c, target);
+    if (kind == "msg") r = m.ops->sendmsg(h, records, c);
+    if (kind == "tomsg") r = m.ops->sendtomsg(h, records, c, target);
     Result(r);
 }
 
