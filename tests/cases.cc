@@ -42,7 +42,7 @@
 //                          the host framework's other calls, made directly
 //   badfree unknown|twice|arg|overrun|many...   wrong frees, which the layer
 //                          counts (many: 1000 blocks live at once, freed right)
-//   refuse CALL NTH RESULT the framework's nth send or reg call fails
+//   refuse CALL NTH RESULT the framework's nth send, reg or clean call fails
 //   fail K                 the kth allocation from now is refused
 //   init sshc|sshs recv|send   prints the result
 //   registered             the identifiers registered, in order, and the clean count
@@ -387,8 +387,10 @@ void Run(const std::string &line) {
         const auto last = static_cast<uint32_t>(stoul(what, 0, 0));
         for (uint32_t id = many ? 1 : last; id <= last; ++id) r = VORN_RegIDLFuncHook(id, fn, rel);
         Result(r);
-    } else if (cmd == "cleans") {
-        for (uint32_t i = 0; i < stoul(what); ++i) VORN_RegIDLResorceCleanFuncHook(Clean);
+    } else if (cmd == "cleans") {  // prints the last one's result
+        uint32_t r = 0;
+        for (uint32_t i = 0; i < stoul(what); ++i) r = VORN_RegIDLResorceCleanFuncHook(Clean);
+        Result(r);
     } else if (cmd == "runclean") {
         VornHost_RunClean();
     } else if (cmd == "deliver") {  // deliver [to=T] ID:HEX... (handle 7)
@@ -429,8 +431,10 @@ void Run(const std::string &line) {
         for (const smd::Schema *s : smd::kSchemas) VORN_RegIDLFuncHook(s->msgId, Capture, nullptr);
     } else if (cmd == "refuse") {
         const std::string nth = a.Word();
-        VornHost_Refuse(what == "send" ? VORN_HOST_SEND : VORN_HOST_REGISTER, stoull(nth),
-                        static_cast<uint32_t>(stoul(a.Word(), 0, 0)));
+        VornHost_Refuse(what == "send"  ? VORN_HOST_SEND
+                        : what == "reg" ? VORN_HOST_REGISTER
+                                        : VORN_HOST_REGISTER_CLEAN,
+                        stoull(nth), static_cast<uint32_t>(stoul(a.Word(), 0, 0)));
     } else if (cmd == "fail") {
         gHost.fail(stoull(what));
     } else if (cmd == "init") {
