@@ -35,10 +35,10 @@
 //   trace                  prints the memory calls from now on
 //   capture                registers a pair for every message that keeps nothing,
 //                          so that sends are printed
-//   pair ID A|B|H|M [norelease]   registers a pair of the runner's (H: one
+//   pair ID A|B|H|M|null [norelease]   registers a pair of the runner's (H: one
 //                          that reports a record too large, M: the largest);
 //                          pair N+: ids 1 to N
-//   cleans N, runclean, reset, deliver [to=T] ID:HEX...
+//   cleans N|null, runclean, unsubscribe, reset, deliver [to=T] ID:HEX...|null
 //                          the host framework's other calls, made directly
 //   badfree unknown|twice|arg|overrun|many...   wrong frees, which the layer
 //                          counts (many: 1000 blocks live at once, freed right)
@@ -381,19 +381,23 @@ void Run(const std::string &line) {
     } else if (cmd == "pair") {  // pair ID KIND [norelease]; ID N+: the ids 1 to N
         const std::string kind = a.Word();
         const bool release = a.Word() != "norelease", many = what.ends_with('+');
-        const auto fn = kind == "A" ? Fake<'A'> : kind == "B" ? Fake<'B'> : kind == "H" ? Fake<'H'> : Fake<'M'>;
+        const auto fn = kind == "A"   ? Fake<'A'>
+                        : kind == "B" ? Fake<'B'>
+                        : kind == "H" ? Fake<'H'>
+                        : kind == "M" ? Fake<'M'>
+                                      : nullptr;
         const auto rel = !release ? nullptr : kind == "B" ? FakeRelease<'B'> : FakeRelease<'A'>;
         uint32_t r = 0;
         const auto last = static_cast<uint32_t>(stoul(what, 0, 0));
         for (uint32_t id = many ? 1 : last; id <= last; ++id) r = VORN_RegIDLFuncHook(id, fn, rel);
         Result(r);
-    } else if (cmd == "cleans") {  // prints the last one's result
-        uint32_t r = 0;
-        for (uint32_t i = 0; i < stoul(what); ++i) r = VORN_RegIDLResorceCleanFuncHook(Clean);
+    } else if (cmd == "cleans") {  // cleans N (the last one's result), or cleans null
+        uint32_t r = what == "null" ? VORN_RegIDLResorceCleanFuncHook(nullptr) : 0;
+        for (uint32_t i = 0; what != "null" && i < stoul(what); ++i) r = VORN_RegIDLResorceCleanFuncHook(Clean);
         Result(r);
     } else if (cmd == "runclean") {
         VornHost_RunClean();
-    } else if (cmd == "deliver") {  // deliver [to=T] ID:HEX... (handle 7)
+    } else if (cmd == "deliver") {  // deliver [to=T] ID:HEX... (handle 7), or deliver null
         std::vector<Bytes> bufs;
         std::vector<SshMsgDef_MsgDesc> descs;
         uint64_t target = 0;
@@ -405,8 +409,9 @@ void Run(const std::string &line) {
         }
         for (size_t i = 0; i < descs.size(); ++i)  // the buffers have stopped moving
             descs[i].buffer = bufs[i].data(), descs[i].length = static_cast<uint32_t>(bufs[i].size());
-        const auto n = static_cast<uint32_t>(descs.size());
-        Result(target ? VORN_SendToMsg(7, descs.data(), n, target) : VORN_SendMsg(7, descs.data(), n));
+        const uint32_t n = what == "null" ? 1 : static_cast<uint32_t>(descs.size());
+        Result(target ? VORN_SendToMsg(7, descs.data(), n, target)
+                      : VORN_SendMsg(7, what == "null" ? nullptr : descs.data(), n));
     } else if (cmd == "badfree") {  // badfree KIND...: the layer's checks of a free, each kind in turn
         auto alloc =
             reinterpret_cast<void *(*)(uint32_t, uint32_t, const char *)>(dlsym(RTLD_DEFAULT, "ZVD_OsalMemAlloc"));
@@ -427,6 +432,8 @@ void Run(const std::string &line) {
         }
     } else if (cmd == "reset") {
         VornHost_Reset();
+    } else if (cmd == "unsubscribe") {
+        VornHost_Subscribe(nullptr, nullptr);
     } else if (cmd == "capture") {
         for (const smd::Schema *s : smd::kSchemas) VORN_RegIDLFuncHook(s->msgId, Capture, nullptr);
     } else if (cmd == "refuse") {
