@@ -95,9 +95,10 @@ void VornHost_RunClean(void);
 
 /* The framework's calls, for VornHost_Refuse. */
 typedef enum VornHost_Call {
-    VORN_HOST_SEND,          /* VORN_SendMsg and VORN_SendToMsg */
-    VORN_HOST_REGISTER,      /* VORN_RegIDLFuncHook */
-    VORN_HOST_REGISTER_CLEAN /* VORN_RegIDLResorceCleanFuncHook */
+    VORN_HOST_SEND,           /* VORN_SendMsg and VORN_SendToMsg */
+    VORN_HOST_REGISTER,       /* VORN_RegIDLFuncHook */
+    VORN_HOST_REGISTER_CLEAN, /* VORN_RegIDLResorceCleanFuncHook */
+    VORN_HOST_CALL_KINDS      /* the number of kinds above */
 } VornHost_Call;
 
 /* Makes the nth call of that kind from now (1: the next one) return `result`

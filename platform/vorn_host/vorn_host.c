@@ -28,7 +28,7 @@ static void *g_user;
 static struct {
     uint64_t in; /* calls until the one to refuse, that one included; 0: none */
     uint32_t result;
-} g_refusal[3];
+} g_refusal[VORN_HOST_CALL_KINDS];
 
 /* The result to return instead of doing a call, or 0 to do it. */
 static uint32_t refused(VornHost_Call call) {
@@ -101,8 +101,8 @@ static uint32_t deliver(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_
     if (count == 0) return VORN_HOST_OK;
     if (descs == NULL) return VORN_HOST_INVALID;
     Pair pair;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (!lookup(descs[i].msgId, &pair)) return VORN_HOST_UNKNOWN_ID;
+    for (const SshMsgDef_MsgDesc *d = descs; d != descs + count; ++d) {
+        if (!lookup(d->msgId, &pair)) return VORN_HOST_UNKNOWN_ID;
     }
     pthread_mutex_lock(&g_lock);
     const VornHost_SubscriberFn subscriber = g_subscriber;

@@ -29,7 +29,7 @@ static void **g_live;
 static size_t g_liveCap, g_liveCount; /* capacity: a power of 2, or 0 */
 
 /* Blocks are HEADER-aligned: their addresses over HEADER are spread enough. */
-static size_t home(const void *p) { return (size_t)((uintptr_t)p / HEADER) & (g_liveCap - 1); }
+static size_t home(const void *p) { return (size_t)((uintptr_t)p / HEADER) % g_liveCap; }
 static size_t step(size_t at) { return (at + 1) & (g_liveCap - 1); }
 
 /* Puts p in the first free slot from its home on. */
