@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "record_json.h"
-
 namespace sshmsg {
 namespace {
 

@@ -40,4 +40,8 @@ std::string ParseHex(std::string_view text);
 // Lower-case hex.
 std::string ToHex(std::string_view bytes);
 
+// Text fit for a terminal: printable ASCII and valid UTF-8 stay, every other
+// byte (control bytes, C1 controls, stray bytes above 0x7F) is written \xNN.
+std::string Escape(std::string_view text);
+
 }  // namespace sshmsg

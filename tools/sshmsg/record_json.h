@@ -65,8 +65,4 @@ std::string Pretty(const Json &j, int indent = 0);
 Json BytesToJson(std::string_view bytes);
 std::string BytesFromJson(const Json &j, const std::string &path);
 
-// Text fit for a terminal: printable ASCII and valid UTF-8 stay, every other
-// byte (control bytes, C1 controls, stray bytes above 0x7F) is written \xNN.
-std::string Escape(std::string_view text);
-
 }  // namespace sshmsg
