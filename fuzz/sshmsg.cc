@@ -4,9 +4,6 @@
 // the tool's own words. Hex read stays within the tool's bound, and the input's
 // first 256 bytes written as plain hex read back as themselves. JSON is read as
 // a record of every message in turn (see Check).
-#include <stdio.h>
-#include <stdlib.h>
-
 #include "../tools/sshmsg/hex.h"
 #include "../tools/sshmsg/record_json.h"
 #include "invariants.h"
@@ -14,18 +11,14 @@
 namespace {
 
 namespace smd = ssh_msg_def::internal;
+using smd_fuzz::Fail;
 using sshmsg::Json;
-
-[[noreturn]] void Broken(const char *what, const std::string &detail) {
-    fprintf(stderr, "invariant broken: %s\n%s\n", what, detail.c_str());
-    abort();
-}
 
 void CheckRefusal(const std::exception &e) {
     // An exception of the JSON library itself would be its words, not the tool's.
     const std::string line = sshmsg::Escape(e.what());
     if (line.find('\n') != std::string::npos || line.size() >= 4096 || dynamic_cast<const Json::exception *>(&e)) {
-        Broken("a refusal is one short line in the tool's words", line);
+        Fail("a refusal is one short line in the tool's words", line);
     }
 }
 
@@ -42,23 +35,23 @@ void Check(const Json &j) {
         try {
             sshmsg::FromJson(*S, text, record.at(0), arena);
         } catch (const std::exception &e) {
-            if (round == 1) Broken("the tool reads what it prints", text.dump());
+            if (round == 1) Fail("the tool reads what it prints", text.dump());
             return CheckRefusal(e);
         }
         std::vector<uint8_t> encoding(1 << 20);
         auto length = static_cast<uint32_t>(encoding.size());
-        if (smd::Pack<S>(record.at(0), encoding.data(), &length) != 0) Broken("an accepted record packs", j.dump());
+        if (smd::Pack<S>(record.at(0), encoding.data(), &length) != 0) Fail("an accepted record packs", j.dump());
         encoding.resize(length);
-        if (!smd::Unpack<S>(encoding.data(), length, back.at(0))) Broken("its encoding unpacks", j.dump());
+        if (!smd::Unpack<S>(encoding.data(), length, back.at(0))) Fail("its encoding unpacks", j.dump());
         text = sshmsg::ToJson(*S, back.at(0));
         smd::FreeUnpacked<S>(back.at(0));
-        if (round == 1 && encoding != first) Broken("what the tool prints reads back as the same record", j.dump());
+        if (round == 1 && encoding != first) Fail("what the tool prints reads back as the same record", j.dump());
         first = encoding;
     }
     for (const auto &[name, value] : j.items()) {
         if ((value.is_number() || value.is_string()) && text[name] != value) {
-            Broken("a member's value is printed as given",
-                   std::string(S->name) + " from " + j.dump() + "\ngot " + text.dump());
+            Fail("a member's value is printed as given",
+                 std::string(S->name) + " from " + j.dump() + "\ngot " + text.dump());
         }
     }
 }
@@ -68,11 +61,11 @@ void Check(const Json &j) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string input(reinterpret_cast<const char *>(data), size), bytes = input.substr(0, 256);
     try {
-        if (sshmsg::ParseHex(input).size() > sshmsg::kMaxInput + size) Broken("hex read stays within the bound", input);
+        if (sshmsg::ParseHex(input).size() > sshmsg::kMaxInput + size) Fail("hex read stays within the bound", input);
     } catch (const std::exception &e) {
         CheckRefusal(e);
     }
-    if (sshmsg::ParseHex(sshmsg::ToHex(bytes)) != bytes) Broken("plain hex reads back as its bytes", bytes);
+    if (sshmsg::ParseHex(sshmsg::ToHex(bytes)) != bytes) Fail("plain hex reads back as its bytes", bytes);
     Json j;
     try {
         j = sshmsg::ParseJson(input);
