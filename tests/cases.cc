@@ -42,6 +42,8 @@
 //                          the host framework's other calls, made directly
 //   badfree unknown|twice|arg|overrun|many...   wrong frees, which the layer
 //                          counts (many: 1000 blocks live at once, freed right)
+//   log N                  writes a line of N bytes through the OS layer; prints
+//                          the length its sink got, and the result
 //   refuse CALL NTH RESULT the framework's nth send, reg or clean call fails
 //   fail K                 the kth allocation from now is refused
 //   init sshc|sshs recv|send   prints the result
@@ -142,8 +144,12 @@ void Result(uint32_t r) {
     if (r != 0) PRINT("= %#x", r);
 }
 
+size_t gLogLength;  // after `log N`: the length of the line the sink gets is printed instead
+
 void OnLog(const ZvdHost_LogLine *l, void *) {
     ++gLogged;
+    if (gLogLength != 0)
+        return (void)PRINT("log %u %s: %zu of %zu bytes", l->code, l->tag, strlen(l->text), gLogLength);
     PRINT("log %u %s %s", l->code, l->tag, l->text);
     if (strcmp(l->module->name, "ZIRKO") || strcmp(l->module->subName, "ZIRKO_VANTOME_SERIAL") ||
         l->module->moduleId != 0x6200 || l->level != 2 || *l->file != '\0')
@@ -430,6 +436,12 @@ void Run(const std::string &line) {
             if (w == "twice") release(block, 1, "test");
             release(block, w == "arg" ? 2 : 1, "test");
         }
+    } else if (cmd == "log") {  // log N: a line of N bytes written through the OS layer
+        const auto write = reinterpret_cast<SshMsgDef_LogWriteFn>(dlsym(RTLD_DEFAULT, "ZVD_OsalLogWrite"));
+        const SshMsgDef_ModuleDesc module{"ZIRKO", "ZIRKO_VANTOME_SERIAL", 0x6200};
+        gLogLength = stoul(what);
+        Result(write(&module, 2, 1, "", 0, "test", "%s", std::string(gLogLength, 'x').c_str()));
+        gLogLength = 0;
     } else if (cmd == "reset") {
         VornHost_Reset();
     } else if (cmd == "unsubscribe") {
