@@ -48,9 +48,8 @@ constexpr uint32_t StringCount(const Schema &s);
 
 // True when a record of this schema holds a vector, itself or in a nested table.
 constexpr bool HasVector(const Schema &s) {
-    return AnyField(s, [](const Field &f, uint16_t) {
-        return f.kind == Kind::kVector || (f.kind == Kind::kTable && HasVector(*f.nested));
-    });
+    return AnyField(
+        s, [](const Field &f) { return f.kind == Kind::kVector || (f.kind == Kind::kTable && HasVector(*f.nested)); });
 }
 
 // The non-zero values among n words.

@@ -90,11 +90,11 @@ struct Schema {
 
 constexpr bool IsReference(Kind k) { return k != Kind::kScalar; }
 
-// True when some field of this schema, given with its slot, satisfies `p`.
+// True when some field of this schema satisfies `p`.
 template <class P>
 constexpr bool AnyField(const Schema &s, P p) {
-    for (uint16_t i = 0; i < s.slotCount; ++i) {
-        if (p(s.fields[i], i)) return true;
+    for (const Field *f = s.fields; f != s.fields + s.slotCount; ++f) {
+        if (p(*f)) return true;
     }
     return false;
 }
@@ -102,7 +102,7 @@ constexpr bool AnyField(const Schema &s, P p) {
 // True when a record of this schema, or a record nested in it by value, owns
 // memory after a decode.
 constexpr bool OwnsMemory(const Schema &s) {
-    return AnyField(s, [](const Field &f, uint16_t) {
+    return AnyField(s, [](const Field &f) {
         return f.kind == Kind::kString || f.kind == Kind::kVector || (f.kind == Kind::kTable && OwnsMemory(*f.nested));
     });
 }
@@ -110,13 +110,13 @@ constexpr bool OwnsMemory(const Schema &s) {
 // True when every field is a 32-bit scalar. Such a table with every field
 // non-zero has one layout only, the dense form (wire.h).
 constexpr bool AllScalars(const Schema &s) {
-    return !AnyField(s, [](const Field &f, uint16_t) { return f.kind != Kind::kScalar; });
+    return !AnyField(s, [](const Field &f) { return f.kind != Kind::kScalar; });
 }
 
 // True when the fields lie one word after another in the record, as the
 // scalars of a dense table do: an all-scalar record's scalars then copy in one piece.
 constexpr bool ScalarsPacked(const Schema &s) {
-    return !AnyField(s, [&](const Field &f, uint16_t i) { return f.offset != s.fields[0].offset + 4 * i; });
+    return !AnyField(s, [&](const Field &f) { return f.offset != s.fields[0].offset + 4 * (&f - s.fields); });
 }
 
 // True when a record is nothing but its scalars, packed from its start: an
