@@ -110,12 +110,10 @@ std::string Unsaid(F f) {
     return said;
 }
 
-// The OS layer's functions, found by name: none of them when no layer is loaded.
-struct {
-    void (*counters)(ZvdHost_Counters *);
-    void (*fail)(uint64_t);
-    void (*reset)();
-} gHost;
+// A function of an OS layer, found by name in the layer loaded as `h`, or with
+// RTLD_DEFAULT where the library finds it (the first layer loaded); null
+// without a layer.
+#define LAYER(h, fn) reinterpret_cast<decltype(&fn)>(dlsym(h, #fn))
 const uint8_t *gBlock;  // the last send block, for the offsets of what is sent
 uint32_t gBlockSize;
 Bytes gPacked;  // what __pack writes for the record being sent
@@ -217,13 +215,9 @@ void Load(const std::string &layer, uint32_t flag) {
         void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
         if (h == nullptr) PRINT("cannot load %s", dlerror());
         if (h == nullptr) return;
-        reinterpret_cast<void (*)(ZvdHost_TraceFn, void *)>(dlsym(h, "ZvdHost_SetTrace"))(OnCall, nullptr);
-        reinterpret_cast<void (*)(ZvdHost_LogSinkFn, void *)>(dlsym(h, "ZvdHost_SetLogSink"))(OnLog, nullptr);
-        reinterpret_cast<void (*)(uint32_t)>(dlsym(h, "ZvdHost_SetUseFlag"))(flag);
-        if (gHost.counters == nullptr)  // the layer the library finds first
-            gHost = {reinterpret_cast<decltype(gHost.counters)>(dlsym(h, "ZvdHost_GetCounters")),
-                     reinterpret_cast<decltype(gHost.fail)>(dlsym(h, "ZvdHost_FailAllocation")),
-                     reinterpret_cast<decltype(gHost.reset)>(dlsym(h, "ZvdHost_ResetCounters"))};
+        LAYER(h, ZvdHost_SetTrace)(OnCall, nullptr);
+        LAYER(h, ZvdHost_SetLogSink)(OnLog, nullptr);
+        LAYER(h, ZvdHost_SetUseFlag)(flag);
     }
     VornHost_Subscribe(OnDelivery, nullptr);
 }
@@ -301,7 +295,7 @@ void Unpack(const Message &m, Args &a) {
         } else if (w.starts_with("len=")) {
             len = stoll(w.substr(4), 0, 0);
         } else if (w.starts_with("fail=")) {
-            gHost.fail(stoull(w.substr(5)));
+            LAYER(RTLD_DEFAULT, ZvdHost_FailAllocation)(stoull(w.substr(5)));
         } else {
             nullBuf |= w == "nullbuf", nullRec |= w == "nullrec", keep |= w == "keep";
             if (isxdigit(w[0])) FromHex(buf, w);
@@ -419,10 +413,8 @@ void Run(const std::string &line) {
         Result(target ? VORN_SendToMsg(7, descs.data(), n, target)
                       : VORN_SendMsg(7, what == "null" ? nullptr : descs.data(), n));
     } else if (cmd == "badfree") {  // badfree KIND...: the layer's checks of a free, each kind in turn
-        auto alloc =
-            reinterpret_cast<void *(*)(uint32_t, uint32_t, const char *)>(dlsym(RTLD_DEFAULT, "ZVD_OsalMemAlloc"));
-        auto release =
-            reinterpret_cast<void (*)(void *, uint32_t, const char *)>(dlsym(RTLD_DEFAULT, "ZVD_OsalMemFree"));
+        const auto alloc = LAYER(RTLD_DEFAULT, ZVD_OsalMemAlloc);
+        const auto release = LAYER(RTLD_DEFAULT, ZVD_OsalMemFree);
         uint8_t stack[8];
         for (std::string w = what; !w.empty(); w = a.Word()) {
             if (w == "many") {  // right frees, of many blocks live at once
@@ -437,7 +429,7 @@ void Run(const std::string &line) {
             release(block, w == "arg" ? 2 : 1, "test");
         }
     } else if (cmd == "log") {  // log N: a line of N bytes written through the OS layer
-        const auto write = reinterpret_cast<SshMsgDef_LogWriteFn>(dlsym(RTLD_DEFAULT, "ZVD_OsalLogWrite"));
+        const auto write = LAYER(RTLD_DEFAULT, ZVD_OsalLogWrite);
         const SshMsgDef_ModuleDesc module{"ZIRKO", "ZIRKO_VANTOME_SERIAL", 0x6200};
         gLogLength = stoul(what);
         Result(write(&module, 2, 1, "", 0, "test", "%s", std::string(gLogLength, 'x').c_str()));
@@ -455,7 +447,7 @@ void Run(const std::string &line) {
                                         : VORN_HOST_REGISTER_CLEAN,
                         stoull(nth), static_cast<uint32_t>(stoul(a.Word(), 0, 0)));
     } else if (cmd == "fail") {
-        gHost.fail(stoull(what));
+        LAYER(RTLD_DEFAULT, ZvdHost_FailAllocation)(stoull(what));
     } else if (cmd == "init") {
         const std::string dir = a.Word();
         const bool client = what == "sshc";
@@ -475,8 +467,8 @@ void Run(const std::string &line) {
         gTrace = true;
     } else if (cmd == "counters") {  // counters [reset]
         ZvdHost_Counters c{};
-        if (what == "reset") gHost.reset();
-        gHost.counters(&c);
+        if (what == "reset") LAYER(RTLD_DEFAULT, ZvdHost_ResetCounters)();
+        LAYER(RTLD_DEFAULT, ZvdHost_GetCounters)(&c);
 #define U "%" PRIu64
         PRINT(U " mem, " U " cache, " U " frees, " U " refused, " U " live of " U " bytes (peak " U "), " U " logged",
               c.memAllocs, c.cacheAllocs, c.frees, c.failedAllocs, c.liveBlocks, c.liveBytes, c.peakBytes, c.logLines);
@@ -506,7 +498,7 @@ void Run(const std::string &line) {
     }
     if (!a.ok) PRINT("cannot read the record");
     ZvdHost_Counters c{};
-    if (gHost.counters) gHost.counters(&c);
+    if (const auto counters = LAYER(RTLD_DEFAULT, ZvdHost_GetCounters)) counters(&c);
     if (c.liveBlocks > (cmd == "unpack" && line.find(" keep") != std::string::npos))
         PRINT("%llu live", (unsigned long long)c.liveBlocks);
     if (c.badFrees) PRINT("%llu bad frees", (unsigned long long)c.badFrees);
