@@ -213,8 +213,7 @@ void Load(const std::string &layer, uint32_t flag) {
     if (layer != "none") {
         const std::string path = std::string(LAYERS) + "/libzvd_host" + (layer == "all" ? "" : "_" + layer) + ".so";
         void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
-        if (h == nullptr) PRINT("cannot load %s", dlerror());
-        if (h == nullptr) return;
+        if (h == nullptr) return (void)PRINT("cannot load %s", dlerror());
         LAYER(h, ZvdHost_SetTrace)(OnCall, nullptr);
         LAYER(h, ZvdHost_SetLogSink)(OnLog, nullptr);
         LAYER(h, ZvdHost_SetUseFlag)(flag);
