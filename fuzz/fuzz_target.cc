@@ -4,6 +4,7 @@
 #include "invariants.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    (void)smd_fuzz::CheckDecode<&ssh_msg_def::internal::SMD_FUZZ_SCHEMA>(data, size);
+    for (const smd_fuzz::Codec &c : smd_fuzz::kCodecs)
+        if (&c.s == &ssh_msg_def::internal::SMD_FUZZ_SCHEMA) (void)smd_fuzz::CheckDecode(c, data, size);
     return 0;
 }

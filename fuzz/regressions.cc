@@ -28,21 +28,18 @@ using namespace smd_fuzz;
 
 // A vector decodes to its record, and a pack vector's record packs to its bytes.
 void CheckVector(const ByteVector &v) {
-    bool known = false;
-    smd::ForEachMessage([&]<const smd::Schema * S>() {
-        if (v.message != strchr(S->name, '_') + 1) return;
-        known = v.kind == "pack" || v.kind == "accept";
-        const std::string line = "vectors.txt line " + std::to_string(v.line);
-        gWhere = line.c_str();
-        Bytes rec(S->recordSize);
-        const uint32_t n = static_cast<uint32_t>(v.bytes.size());
-        SMD_CHECK(Unpack<S>(smd_text::Guarded(v.bytes.data(), n), n, rec.data()) && Describe<S>(rec.data()) == v.record,
-                  "decodes to " + Describe<S>(rec.data()));
-        SMD_CHECK(v.kind == "accept" || CheckRoundTrip<S>(rec.data()) == v.bytes, "packs to other bytes");
-        smd::FreeUnpacked<S>(rec.data());
-        gWhere = "";
-    });
-    SMD_CHECK(known, "line " + std::to_string(v.line) + ": no such message or kind");
+    const std::string line = "vectors.txt line " + std::to_string(v.line);
+    gWhere = line.c_str();
+    const auto c = std::find_if(std::begin(kCodecs), std::end(kCodecs),
+                                [&](const Codec &c) { return v.message == strchr(c.s.name, '_') + 1; });
+    SMD_CHECK(c != std::end(kCodecs) && (v.kind == "pack" || v.kind == "accept"), "no such message or kind");
+    Bytes rec(c->s.recordSize);
+    const uint32_t n = static_cast<uint32_t>(v.bytes.size());
+    SMD_CHECK(c->unpack(smd_text::Guarded(v.bytes.data(), n), n, rec.data()) && Describe(c->s, rec.data()) == v.record,
+              "decodes to " + Describe(c->s, rec.data()));
+    SMD_CHECK(v.kind == "accept" || CheckRoundTrip(*c, rec.data()) == v.bytes, "packs to other bytes");
+    c->ops.release(rec.data());
+    gWhere = "";
 }
 
 int main(int argc, char **argv) {
@@ -55,20 +52,24 @@ int main(int argc, char **argv) {
         if (!seeds) CheckVector(v);
     }
     Reset();
-#define SMD_SAMPLE(Ns, Msg, ...) \
-    gWhere = "realistic-" #Msg;  \
-    inputs.emplace_back(gWhere, CheckRoundTrip<&smd::k##Msg>(&smd_realistic::k##Msg));
-    SSH_MSG_DEF_MESSAGES(SMD_SAMPLE)
+#define SMD_SAMPLE(Ns, Msg, ...) &smd_realistic::k##Msg,
+    const void *const realistic[] = {SSH_MSG_DEF_MESSAGES(SMD_SAMPLE)};
 #undef SMD_SAMPLE
+    for (const Codec &c : kCodecs) {
+        const std::string name = "realistic-" + std::string(strchr(c.s.name, '_') + 1);
+        gWhere = name.c_str();
+        inputs.emplace_back(name, CheckRoundTrip(c, realistic[&c - kCodecs]));
+    }
+    gWhere = "";
     if (seeds) {
         fs::remove_all(argv[2]);
-        smd::ForEachMessage([&]<const smd::Schema * S>() {
-            const fs::path dir = fs::path(argv[2]) / (strchr(S->name, '_') + 1);  // "SshcMsgDef_FileTrans"
+        for (const smd::Schema *s : smd::kSchemas) {
+            const fs::path dir = fs::path(argv[2]) / (strchr(s->name, '_') + 1);  // "SshcMsgDef_FileTrans"
             fs::create_directories(dir);
             for (const auto &[name, b] : inputs) {
                 std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char *>(b.data()), b.size());
             }
-        });
+        }
         printf("fuzz seeds: %zu inputs for each decoder in %s\n", inputs.size(), argv[2]);
         return 0;
     }
@@ -82,7 +83,7 @@ int main(int argc, char **argv) {
     }
     size_t injected = 0, corrupted = 0;
     auto all = [&](const Bytes &b) {
-        smd::ForEachMessage([&]<const smd::Schema * S>() { injected += CheckDecode<S>(b.data(), b.size()); });
+        for (const Codec &c : kCodecs) injected += CheckDecode(c, b.data(), b.size());
     };
     for (auto &[name, b] : inputs) {
         for (size_t cut = 0; cut <= b.size(); ++cut) all(Bytes(b.begin(), b.begin() + cut));  // every prefix, and all

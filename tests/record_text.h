@@ -75,11 +75,6 @@ inline std::string Describe(const smd::Schema &s, const void *rec) {
     return out;
 }
 
-template <const smd::Schema *S>
-std::string Describe(const void *rec) {
-    return Describe(*S, rec);
-}
-
 // Reads a record's text into zeroed storage; what its pointers point to lives
 // in `pool` (zeros: pages mapped read-only). Sets `ok` false on text it cannot read.
 struct Parser {
