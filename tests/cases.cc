@@ -70,6 +70,7 @@
 #include "record_text.h"
 #include "ssh_msg_def/vorn_host.h"
 #include "ssh_msg_def/zvd_host.h"
+#include "vectors.h"
 
 namespace {
 
@@ -267,10 +268,6 @@ Bytes Pack(const Message &m, const void *rec) {
     return out;
 }
 
-void FromHex(Bytes &out, const std::string &hex) {
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(stoul(hex.substr(i, 2), 0, 16)));
-}
-
 Storage gKept;
 Bytes gKeptFirst;  // the kept record's first state
 
@@ -287,8 +284,7 @@ void Unpack(const Message &m, Args &a) {
         w = a.Word();
         if (w[0] == '@') {  // @AT=HEX
             const size_t eq = w.find('='), at = stoul(w.substr(1, eq - 1));
-            Bytes patch;
-            FromHex(patch, w.substr(eq + 1));
+            const Bytes patch = ::Hex(w.substr(eq + 1).c_str());
             if (at + patch.size() > buf.size()) return (void)PRINT("patch past the end");
             std::copy(patch.begin(), patch.end(), buf.begin() + at);
         } else if (w.starts_with("len=")) {
@@ -297,7 +293,7 @@ void Unpack(const Message &m, Args &a) {
             LAYER(RTLD_DEFAULT, ZvdHost_FailAllocation)(stoull(w.substr(5)));
         } else {
             nullBuf |= w == "nullbuf", nullRec |= w == "nullrec", keep |= w == "keep";
-            if (isxdigit(w[0])) FromHex(buf, w);
+            if (isxdigit(w[0])) buf = ::Hex(w.c_str());
         }
     }
     const uint32_t n = len >= 0 ? static_cast<uint32_t>(len) : static_cast<uint32_t>(buf.size());
@@ -403,7 +399,7 @@ void Run(const std::string &line) {
         for (std::string w = what; !w.empty(); w = a.More() ? a.Word() : "") {
             if (w.starts_with("to=")) target = stoull(w.substr(3));
             if (w.find(':') == std::string::npos) continue;
-            FromHex(bufs.emplace_back(), w.substr(w.find(':') + 1));
+            bufs.push_back(::Hex(w.substr(w.find(':') + 1).c_str()));
             descs.push_back({nullptr, static_cast<uint32_t>(stoul(w, 0, 0)), 0});
         }
         for (size_t i = 0; i < descs.size(); ++i)  // the buffers have stopped moving
