@@ -74,7 +74,7 @@ DEFAULT_FILES = 'src/*/*.h src/*/*.cc'
 BUILD = ['cmake', '--build', '--preset', PRESET]
 # The first stage: programs that build in seconds after a change to src/ and
 # run in under a second. Their tests carry the label core.
-CORE = ['cases', 'schema_test', 'concurrency_test']
+CORE = ['cases', 'code_test']
 CORE_CTEST = ['ctest', '--preset', PRESET, '--timeout', '60', '-L', 'core']
 # The second: everything else. install_alone (label package) builds the whole
 # tree afresh: minutes per mutant for nothing the other tests do not already see.
