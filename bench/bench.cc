@@ -16,7 +16,7 @@ using smd_bench::Op;
 using smd_bench::Workload;
 
 void RunOp(benchmark::State &state, Workload &w, Op op) {
-    const smd_bench::OpFn fn = smd_bench::OpFunction(op);
+    const smd_bench::OpFn fn = smd_bench::OpFunction(w, op);
     for (auto _ : state) fn(w);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * smd_bench::OpBytes(w, op)));
     state.counters["encoded_bytes"] = static_cast<double>(w.encoded.size());

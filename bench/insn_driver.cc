@@ -44,7 +44,7 @@ int main(int argc, char **argv) {
     }
     // What the figures are relative to, as shell assignments for callgrind.sh.
     printf("bytes=%zu batch_count=%u\n", w->encoded.size(), w->batchCount);
-    const smd_bench::OpFn fn = smd_bench::OpFunction(op);
+    const smd_bench::OpFn fn = smd_bench::OpFunction(*w, op);
     fn(*w);
     Loop(fn, *w, strtol(argv[3], nullptr, 10));
     return 0;

@@ -1,6 +1,7 @@
 // The benchmark workloads and the measured operations. The workloads come from
-// the message lists: every message brings its exported functions, its schema
-// and its realistic record, from which one generic builder makes a workload.
+// the table of messages: every message brings its exported functions, its
+// schema and its realistic record, from which one generic builder makes a
+// workload.
 #include "workloads.h"
 
 #include <stdio.h>
@@ -8,8 +9,10 @@
 #include <string.h>
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
-#include "internal.h"
+#include "messages.h"
 #include "realistic.h"
 
 namespace smd_bench {
@@ -20,72 +23,72 @@ namespace smd = ssh_msg_def::internal;
 // Blocks the allocation floor allocates at most: the strings and lists of a record.
 constexpr size_t kMaxBlocks = 32;
 
-// A message as its workloads need it.
-struct Message {
-    const char *name;  // as in the message list
-    const smd::Operations *ops;
-    const smd::Schema *schema;
-    const void *sample;  // the realistic record
+// The measured operations of message S: its exported functions called
+// directly, with their own types, as a program calls them.
+template <const smd::Schema *S, class A = smd::Api<S>, class R = typename A::Record>
+constexpr MessageOps kTypedOps = {
+    [](Workload &w) {
+        uint32_t len = static_cast<uint32_t>(w.out.size());
+        (void)A::pack(reinterpret_cast<const R *>(w.record), w.out.data(), &len);
+    },
+    [](Workload &w) {
+        (void)A::unpack(w.encoded.data(), static_cast<uint32_t>(w.encoded.size()), reinterpret_cast<R *>(w.decoded));
+        A::release(reinterpret_cast<R *>(w.decoded));
+    },
+    [](Workload &w) { (void)A::sendsingle(1, reinterpret_cast<const R *>(w.record), 0, 0); },
+    [](Workload &w) { (void)A::sendbatch(1, reinterpret_cast<const R *>(w.records.data()), w.batchCount, 0); },
 };
 
-// A message's realistic record, which has the message's record type and fits
-// the record of a workload.
-template <class Rec>
-constexpr const void *Sample(const Rec *record) {
-    static_assert(sizeof(Rec) <= sizeof(Workload::record), "the record does not fit a workload");
-    return record;
+// Those of every message, in the order of the table of messages.
+const MessageOps &OpsOf(const smd::Message &m) {
+    static const auto kAll = []<size_t... I>(std::index_sequence<I...>) {
+        return std::array<MessageOps, sizeof...(I)>{kTypedOps<smd::kSchemas[I]>...};
+    }
+    (std::make_index_sequence<std::size(smd::kSchemas)>{});
+    return kAll[&m - smd::Messages().data()];
 }
 
-#define SMD_BENCH_MESSAGE(Ns, Msg, ...) \
-    Message{#Msg, &smd::kOperationsOf<&smd::k##Msg>, &smd::k##Msg, Sample<Ns##_##Msg>(&smd_realistic::k##Msg)},
-
-// Every message, in the order of the message lists.
-const Message kMessages[] = {SSH_MSG_DEF_MESSAGES(SMD_BENCH_MESSAGE)};
-
-#undef SMD_BENCH_MESSAGE
-
 // Keeps the compiler from dropping a store or an allocation whose result is unused.
-inline void Escape(const void *p) { asm volatile("" : : "g"(p) : "memory"); }
+inline void Opaque(const void *p) { asm volatile("" : : "g"(p) : "memory"); }
 
 [[noreturn]] void Fail(const Workload &w, const char *what) {
     fprintf(stderr, "workload %s: %s\n", w.name.c_str(), what);
     abort();
 }
 
-const Message &MessageNamed(const char *name) {
-    for (const Message &m : kMessages) {
-        if (strcmp(m.name, name) == 0) return m;
-    }
+const smd::Message &MessageNamed(const char *name) {
+    if (const smd::Message *m = smd::FindMessage(name)) return *m;
     fprintf(stderr, "no message %s\n", name);
     abort();
 }
 
 // Encodes the record, checks that the encoding decodes back to a record that
 // packs to the same bytes, sizes the batch and checks both send paths once.
-std::unique_ptr<Workload> Finish(std::unique_ptr<Workload> w, const smd::Schema &schema) {
+std::unique_ptr<Workload> Finish(std::unique_ptr<Workload> w) {
     Workload &x = *w;
+    const smd::Schema &schema = x.message->schema;
     uint32_t size = 1u << 20;
     for (const auto &s : x.strings) size += s.second;
     x.encoded.resize(size);
-    if (x.ops->pack(x.record, x.encoded.data(), &size) != 0) Fail(x, "pack failed");
+    if (x.message->pack(x.record, x.encoded.data(), &size) != 0) Fail(x, "pack failed");
     x.encoded.resize(size);
     x.out.resize(size);
-    (void)x.ops->unpack(x.encoded.data(), size, x.decoded);
+    (void)x.message->unpack(x.encoded.data(), size, x.decoded);
     uint32_t again = size;
-    if (x.ops->pack(x.decoded, x.out.data(), &again) != 0 || again != size ||
+    if (x.message->pack(x.decoded, x.out.data(), &again) != 0 || again != size ||
         memcmp(x.out.data(), x.encoded.data(), size) != 0) {
         Fail(x, "the encoding does not decode to the record");
     }
-    x.ops->release(x.decoded);
+    x.message->release(x.decoded);
     // A fixed image is sent whole whatever its size; an encoding fills the area.
     x.batchCount = schema.fixedImage ? kBatch : std::min<uint32_t>(kBatch, SSH_MSG_DEF_BATCH_AREA / size);
     x.records.resize(static_cast<size_t>(x.batchCount) * schema.recordSize);
     for (uint32_t i = 0; i < x.batchCount; ++i) {
         memcpy(x.records.data() + static_cast<size_t>(i) * schema.recordSize, x.record, schema.recordSize);
     }
-    if (x.ops->sendsingle(1, x.record, 0, 0) != 0) Fail(x, "single send failed");
+    if (x.message->sendsingle(1, x.record, 0, 0) != 0) Fail(x, "single send failed");
     // A record too large for the batch area (a scaling point) has no batch.
-    if (x.batchCount > 0 && x.ops->sendbatch(1, x.records.data(), x.batchCount, 0) != 0) Fail(x, "batch failed");
+    if (x.batchCount > 0 && x.message->sendbatch(1, x.records.data(), x.batchCount, 0) != 0) Fail(x, "batch failed");
     return w;
 }
 
@@ -100,11 +103,14 @@ struct Changes {
 // A workload of a message's realistic record, with the changes: the workload
 // copies the record and gives every string and every list of the copy its own
 // copy, which the allocation floor copies in turn.
-std::unique_ptr<Workload> Build(std::string name, const Message &m, Changes changes = {}) {
+std::unique_ptr<Workload> Build(std::string name, const smd::Message &m, Changes changes = {}) {
+    static_assert(sizeof(SshcMsgDef_SftpciMessage) <= sizeof(Workload::record), "a record fits a workload");
     auto w = std::make_unique<Workload>();
     w->name = std::move(name);
-    w->ops = m.ops;
-    memcpy(w->record, m.sample, m.schema->recordSize);
+    w->message = &m;
+    w->ops = &OpsOf(m);
+    if (m.schema.recordSize > sizeof w->record) Fail(*w, "the record does not fit a workload");
+    memcpy(w->record, smd_realistic::Realistic(m), m.schema.recordSize);
     size_t strings = 0;  // strings and lists met so far, the changed ones first
     size_t lists = 0;
     auto string = [&](const smd::Field &, char *&s) {
@@ -127,10 +133,10 @@ std::unique_ptr<Workload> Build(std::string name, const Message &m, Changes chan
         w->lists.push_back(std::move(own));
         member.array = w->lists.back().bytes.data();
     };
-    smd::VisitMembers(*m.schema, w->record, smd::Visitor{[](const smd::Field &, uint32_t &) {}, string, list});
+    smd::VisitMembers(m.schema, w->record, smd::Visitor{[](const smd::Field &, uint32_t &) {}, string, list});
     if (strings < changes.strings.size() || lists < changes.lists.size()) Fail(*w, "more changes than members");
     if (w->strings.size() + w->lists.size() > kMaxBlocks) Fail(*w, "more strings and lists than the floor takes");
-    return Finish(std::move(w), *m.schema);
+    return Finish(std::move(w));
 }
 
 }  // namespace
@@ -158,7 +164,7 @@ std::unique_ptr<Workload> FileTransOf(uint32_t bytes) {
 
 std::vector<std::unique_ptr<Workload>> StandardWorkloads() {
     std::vector<std::unique_ptr<Workload>> all;
-    for (const Message &m : kMessages) all.push_back(Build(m.name, m));
+    for (const smd::Message &m : smd::Messages()) all.push_back(Build(m.name, m));
     // A long string: the source path of a FileTrans replaced by 4 KB of text.
     all.push_back(Build("FileTrans4K", MessageNamed("FileTrans"),
                         {{std::string(4096, 'x'), "/srv/backup/2024/app/blob.bin"}, {}}));
@@ -206,23 +212,9 @@ uint64_t OpBytes(const Workload &w, Op op) {
     return static_cast<uint64_t>(w.encoded.size()) * (op == Op::kSendBatch ? w.batchCount : 1);
 }
 
-void Pack(Workload &w) {
-    uint32_t len = static_cast<uint32_t>(w.out.size());
-    (void)w.ops->pack(w.record, w.out.data(), &len);
-}
-
-void UnpackFree(Workload &w) {
-    (void)w.ops->unpack(w.encoded.data(), static_cast<uint32_t>(w.encoded.size()), w.decoded);
-    w.ops->release(w.decoded);
-}
-
-void SendSingle(Workload &w) { (void)w.ops->sendsingle(1, w.record, 0, 0); }
-
-void SendBatch(Workload &w) { (void)w.ops->sendbatch(1, w.records.data(), w.batchCount, 0); }
-
 void CopyFloor(Workload &w) {
     memcpy(w.out.data(), w.encoded.data(), w.encoded.size());
-    Escape(w.out.data());
+    Opaque(w.out.data());
 }
 
 void AllocFloor(Workload &w) {
@@ -230,7 +222,7 @@ void AllocFloor(Workload &w) {
     size_t n = 0;
     for (const auto &[text, len] : w.strings) {
         auto *copy = static_cast<char *>(malloc(len + 1));
-        Escape(copy);
+        Opaque(copy);
         memcpy(copy, text, len);
         copy[len] = '\0';
         blocks[n++] = copy;
@@ -238,22 +230,22 @@ void AllocFloor(Workload &w) {
     for (const ListBytes &list : w.lists) {
         if (list.bytes.empty()) continue;
         void *array = malloc(list.bytes.size());
-        Escape(array);
+        Opaque(array);
         memcpy(array, list.bytes.data(), list.bytes.size());
         blocks[n++] = array;
     }
     for (size_t i = 0; i < n; ++i) {
-        Escape(blocks[i]);
+        Opaque(blocks[i]);
         free(blocks[i]);
     }
 }
 
-OpFn OpFunction(Op op) {
+OpFn OpFunction(const Workload &w, Op op) {
     switch (op) {
-        case Op::kPack: return &Pack;
-        case Op::kUnpackFree: return &UnpackFree;
-        case Op::kSendSingle: return &SendSingle;
-        case Op::kSendBatch: return &SendBatch;
+        case Op::kPack: return w.ops->pack;
+        case Op::kUnpackFree: return w.ops->unpackFree;
+        case Op::kSendSingle: return w.ops->sendSingle;
+        case Op::kSendBatch: return w.ops->sendBatch;
         case Op::kCopyFloor: return &CopyFloor;
         case Op::kAllocFloor: return &AllocFloor;
     }

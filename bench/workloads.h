@@ -21,7 +21,7 @@
 #include "ssh_msg_def/ssh_msg_def.h"
 
 namespace ssh_msg_def::internal {
-struct Operations;
+struct Message;
 }
 
 namespace smd_bench {
@@ -34,9 +34,18 @@ struct ListBytes {
     uint32_t elementSize = 0;  // bytes of one element
 };
 
+struct Workload;
+using OpFn = void (*)(Workload &);
+
+// The measured operations of a message's exported functions.
+struct MessageOps {
+    OpFn pack, unpackFree, sendSingle, sendBatch;
+};
+
 struct Workload {
     std::string name;
-    const ssh_msg_def::internal::Operations *ops = nullptr;  // the message's exported functions
+    const ssh_msg_def::internal::Message *message = nullptr;
+    const MessageOps *ops = nullptr;                         // its exported functions, as measured
     std::deque<std::string> text;                            // the record's strings; a deque never moves them
     std::vector<std::pair<const char *, uint32_t>> strings;  // every string of the record, nested ones too
     std::vector<ListBytes> lists;  // every list of the record; moving a vector keeps its elements in place
@@ -73,19 +82,15 @@ bool OpByName(const std::string &name, Op *op);
 // Bytes one operation handles (the encoded size, times the batch count for a batch).
 uint64_t OpBytes(const Workload &w, Op op);
 
-// One operation. They check nothing, so that only the operation is measured:
-// every workload is checked once when it is built (the encoding decodes back
-// to a record that packs to the same bytes, and a single send and a batch
-// reach the framework).
-void Pack(Workload &w);
-void UnpackFree(Workload &w);
-void SendSingle(Workload &w);
-void SendBatch(Workload &w);
+// The floors. Like the operations, they check nothing, so that only the work
+// is measured: every workload is checked once when it is built (the encoding
+// decodes back to a record that packs to the same bytes, and a single send and
+// a batch reach the framework).
 void CopyFloor(Workload &w);
 void AllocFloor(Workload &w);
 
-using OpFn = void (*)(Workload &);
-OpFn OpFunction(Op op);
+// One operation of a workload: its message's exported function, or a floor.
+OpFn OpFunction(const Workload &w, Op op);
 
 }  // namespace smd_bench
 

@@ -30,15 +30,19 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
-#include "record_text.h"
+#include "guarded.h"
+#include "messages.h"
+#include "record_json.h"
 #include "ssh_msg_def/zvd_host.h"
 
 namespace smd_fuzz {
 
 namespace smd = ssh_msg_def::internal;
 using Bytes = std::vector<uint8_t>;  // an encoding, or a record's storage of exactly its size
-using smd_text::Describe;
+using smd::Message;
+
+// Two records of a message are equal when their texts are.
+inline std::string Describe(const smd::Schema &s, const void *record) { return smd::RecordText(s, record); }
 
 // What the host OS layer was asked since Reset(): record allocations (a
 // refused one with a null block) and log lines.
@@ -72,28 +76,12 @@ inline const char *gWhere = "";
     } while (0)
 
 // What an observer of a decode was told: how many refusals, and the last.
-struct Refusals {
+struct Refusals final : smd::Observer {
     int count = 0;
     smd::Rule rule{};
     uint32_t value = 0;
-    void Item(smd::Item, uint32_t, uint32_t, const char *) {}
-    void Refuse(smd::Rule r, uint32_t, uint32_t v) { ++count, rule = r, value = v; }
+    void Refuse(smd::Rule r, uint32_t, uint32_t v) override { ++count, rule = r, value = v; }
 };
-
-// A message as the checks call it: its exported functions, and beside them
-// its decoder's verdict, its observed decode (observed.cc, which coverage
-// builds leave uncounted: the observed decoder is the tools', and coverage
-// measures the library's) and its encoder's measure, each instantiated once
-// for every check.
-struct Codec {
-    const smd::Schema &s;
-    const smd::Operations &ops;
-    bool (*unpack)(const uint8_t *, uint32_t, void *);
-    bool (*observe)(const uint8_t *, uint32_t, void *, Refusals &);
-    uint32_t (*measure)(const void *);
-};
-// Every message's, in the order of smd::kSchemas.
-extern const Codec kCodecs[std::size(smd::kSchemas)];
 
 // What decoding into a zeroed record leaves when allocation k of a decode that
 // yields `full` fails: pointers null, scalars and counts read before the
@@ -111,11 +99,11 @@ Bytes AfterFailedAllocation(const smd::Schema &s, const void *full, size_t k, si
 // measured and writes nothing outside the encoding; in the first place it
 // copies the string intact); decodes the encoding back to an equal record,
 // which packs to the same bytes. Returns the encoding.
-Bytes CheckRoundTrip(const Codec &c, const void *rec);
+Bytes CheckRoundTrip(const Message &m, const void *rec);
 
 // Every invariant for one input to one decoder, each of its allocations
 // failed in turn. Returns the number of allocation failures injected.
-size_t CheckDecode(const Codec &c, const uint8_t *data, size_t size);
+size_t CheckDecode(const Message &m, const uint8_t *data, size_t size);
 
 }  // namespace smd_fuzz
 

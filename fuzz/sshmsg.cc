@@ -1,56 +1,65 @@
-// libFuzzer target of the sshmsg tool's readers of untrusted text: hex
-// (tools/sshmsg/hex.h) and records as JSON (tools/sshmsg/record_json.h). The
-// input is read or refused by each, a refusal as one line shorter than 4 KiB in
-// the tool's own words. Hex read stays within the tool's bound, and the input's
-// first 256 bytes written as plain hex read back as themselves. JSON is read as
-// a record of every message in turn (see Check).
-#include "../tools/sshmsg/hex.h"
-#include "../tools/sshmsg/record_json.h"
+// libFuzzer target of the readers of untrusted text that the sshmsg tool, the
+// case runner and the vectors share: hex (internal/text.h) and records as JSON
+// (internal/record_json.h). The input is read or refused by each, a refusal as
+// one line shorter than 4 KiB. Hex read stays within the tool's bound, and the
+// input's first 256 bytes written as plain hex read back as themselves. JSON is
+// read as a record of every message in turn, with an independent JSON parser
+// as the oracle: what it refuses, the reader refuses; every number and string
+// the reader took for a member is the one the oracle reads there; and the
+// record, packed, unpacked and written, reads back as the same bytes.
+#include <nlohmann/json.hpp>
+
 #include "invariants.h"
+#include "text.h"
 
 namespace {
 
+namespace smd = ssh_msg_def::internal;
 using smd_fuzz::Fail;
-using sshmsg::Json;
+using Json = nlohmann::ordered_json;
 
 void CheckRefusal(const std::exception &e) {
-    // An exception of the JSON library itself would be its words, not the tool's.
-    const std::string line = sshmsg::Escape(e.what());
-    if (line.find('\n') != std::string::npos || line.size() >= 4096 || dynamic_cast<const Json::exception *>(&e)) {
-        Fail("a refusal is one short line in the tool's words", line);
+    const std::string line = smd::Escape(e.what());
+    if (line.find('\n') != std::string::npos || line.size() >= 4096) Fail("a refusal is one short line", line);
+}
+
+// Reads the text as a record of m; false when it is refused.
+bool Read(const smd::Message &m, std::string_view text, smd::Records &record, smd::Arena &arena) {
+    try {
+        smd::RecordReader in(text, arena);
+        in.Record(m.schema, record.at(0));
+        in.End();
+        return true;
+    } catch (const std::exception &e) {
+        CheckRefusal(e);
+        return false;
     }
 }
 
-// The record read from JSON, packed and unpacked, prints as JSON that reads
-// back to the same bytes; every number and plain string the text gives a
-// member of the record is printed as given.
-void Check(const smd_fuzz::Codec &c, const Json &j) {
-    std::vector<uint8_t> first;
-    Json text = j;
-    for (int round = 0; round < 2; ++round) {
-        sshmsg::Records record(c.s.recordSize, 1), back(c.s.recordSize, 1);
-        sshmsg::Arena arena;
-        try {
-            sshmsg::FromJson(c.s, text, record.at(0), arena);
-        } catch (const std::exception &e) {
-            if (round == 1) Fail("the tool reads what it prints", text.dump());
-            return CheckRefusal(e);
+void Check(const smd::Message &m, const std::string &input, const Json *oracle) {
+    smd::Records record(m.schema.recordSize, 1);
+    smd::Arena arena;
+    if (!Read(m, input, record, arena)) return;
+    if (oracle == nullptr) Fail("what the reader accepts is JSON", input);
+    const std::string first = smd::RecordText(m.schema, record.at(0));
+    const Json read = Json::parse(first);
+    for (const auto &[name, value] : oracle->items()) {
+        if ((value.is_number() || value.is_string()) && read[name] != value) {
+            Fail("a member holds the value the text gives it",
+                 std::string(m.schema.name) + " from " + input + "\nread " + first);
         }
-        std::vector<uint8_t> encoding(1 << 20);
-        auto length = static_cast<uint32_t>(encoding.size());
-        if (c.ops.pack(record.at(0), encoding.data(), &length) != 0) Fail("an accepted record packs", j.dump());
-        encoding.resize(length);
-        if (!c.unpack(encoding.data(), length, back.at(0))) Fail("its encoding unpacks", j.dump());
-        text = sshmsg::ToJson(c.s, back.at(0));
-        c.ops.release(back.at(0));
-        if (round == 1 && encoding != first) Fail("what the tool prints reads back as the same record", j.dump());
-        first = encoding;
     }
-    for (const auto &[name, value] : j.items()) {
-        if ((value.is_number() || value.is_string()) && text[name] != value) {
-            Fail("a member's value is printed as given",
-                 std::string(c.s.name) + " from " + j.dump() + "\ngot " + text.dump());
-        }
+    std::vector<uint8_t> encoding(1 << 20), again(1 << 20);
+    auto length = static_cast<uint32_t>(encoding.size());
+    if (m.pack(record.at(0), encoding.data(), &length) != 0) Fail("an accepted record packs", input);
+    smd::Records back(m.schema.recordSize, 1), reread(m.schema.recordSize, 1);
+    if (!m.decode(encoding.data(), length, back.at(0))) Fail("its encoding unpacks", input);
+    const std::string text = smd::RecordText(m.schema, back.at(0), smd::Style::kPretty);
+    m.release(back.at(0));
+    auto size = static_cast<uint32_t>(again.size());
+    if (!Read(m, text, reread, arena) || m.pack(reread.at(0), again.data(), &size) != 0 || size != length ||
+        memcmp(again.data(), encoding.data(), size) != 0) {
+        Fail("what the writer writes reads back as the same record", input + "\nwrote " + text);
     }
 }
 
@@ -59,17 +68,18 @@ void Check(const smd_fuzz::Codec &c, const Json &j) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string input(reinterpret_cast<const char *>(data), size), bytes = input.substr(0, 256);
     try {
-        if (sshmsg::ParseHex(input).size() > sshmsg::kMaxInput + size) Fail("hex read stays within the bound", input);
+        if (smd::ParseHex(input).size() > smd::kMaxInput + size) Fail("hex read stays within the bound", input);
     } catch (const std::exception &e) {
         CheckRefusal(e);
     }
-    if (sshmsg::ParseHex(sshmsg::ToHex(bytes)) != bytes) Fail("plain hex reads back as its bytes", bytes);
-    Json j;
+    if (smd::ParseHex(smd::ToHex(bytes)) != bytes) Fail("plain hex reads back as its bytes", bytes);
+    Json oracle;
+    bool json = true;
     try {
-        j = sshmsg::ParseJson(input);
-    } catch (const std::exception &e) {
-        return CheckRefusal(e), 0;
+        oracle = Json::parse(input);
+    } catch (const Json::exception &) {
+        json = false;
     }
-    for (const smd_fuzz::Codec &c : smd_fuzz::kCodecs) Check(c, j);
+    for (const smd::Message &m : smd::Messages()) Check(m, input, json && oracle.is_object() ? &oracle : nullptr);
     return 0;
 }

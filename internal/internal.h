@@ -54,42 +54,26 @@ void ForEachMessage(F &&f) {
     (std::make_index_sequence<std::size(kSchemas)>{});
 }
 
-// The exported functions of a message behind record-agnostic signatures: the
-// functions themselves, called as the framework calls a registered decoder.
-struct Operations {
-    uint32_t (*unpack)(const uint8_t *, uint32_t, void *);
-    void (*release)(void *);
-    uint32_t (*pack)(const void *, uint8_t *, uint32_t *);
-    uint32_t (*sendsingle)(uint32_t, const void *, uint64_t, uint64_t);
-    uint32_t (*sendbatch)(uint32_t, const void *, uint32_t, uint64_t);
-    uint32_t (*sendmsg)(uint32_t, const void *, uint32_t);
-    uint32_t (*sendtomsg)(uint32_t, const void *, uint32_t, uint64_t);
-};
+// What a decoder run with an observer tells it: every item it reads, in the
+// order it reads them, and the rule that refuses the buffer (refusal.h says
+// what `pos` and `value` hold for each rule).
+class Observer {
+  public:
+    virtual void Item(internal::Item, uint32_t /*pos*/, uint32_t /*value*/, const char * /*name*/) {}
+    virtual void Refuse(Rule, uint32_t /*pos*/, uint32_t /*value*/) {}
 
-// kOperationsOf<&k<Msg>>: the exported functions of message Msg.
-template <const Schema *S>
-extern const Operations kOperationsOf;
-#define SSH_MSG_DEF_AS(op, fn) reinterpret_cast<decltype(Operations::op)>(&fn)
-#define SSH_MSG_DEF_OPERATIONS(Ns, Msg, ...)                                                                      \
-    template <>                                                                                                   \
-    inline const Operations kOperationsOf<&k##Msg> = {                                                            \
-        SSH_MSG_DEF_AS(unpack, Ns##_##Msg##__unpack),       SSH_MSG_DEF_AS(release, Ns##_##Msg##_free__unpacked), \
-        SSH_MSG_DEF_AS(pack, Ns##_##Msg##__pack),           SSH_MSG_DEF_AS(sendsingle, Ns##_##Msg##__sendsingle), \
-        SSH_MSG_DEF_AS(sendbatch, Ns##_##Msg##__sendbatch), SSH_MSG_DEF_AS(sendmsg, Ns##_##Msg##__sendmsg),       \
-        SSH_MSG_DEF_AS(sendtomsg, Ns##_##Msg##__sendtomsg)};
-SSH_MSG_DEF_MESSAGES(SSH_MSG_DEF_OPERATIONS)
-#undef SSH_MSG_DEF_OPERATIONS
-#undef SSH_MSG_DEF_AS
+  protected:
+    ~Observer() = default;
+};
 
 // The context of the observed decode: bound from the start to malloc and free
 // and to no log writer (internal/silent.cc).
 extern Context gSilent;
 
 // S's decoder on the `len` bytes at `buf`, on the silent context, telling
-// `observer` (Item(item, pos, value, name), Refuse(rule, pos, value)) what it
-// reads and the rule that refuses the buffer: true when it accepts them. The
-// record it fills is given back before this returns.
-template <const Schema *S, class Observer>
+// `observer` what it reads and the rule that refuses the buffer: true when it
+// accepts them. The record it fills is given back before this returns.
+template <const Schema *S>
 bool Observe(const uint8_t *buf, uint32_t len, Observer &observer) {
     alignas(16) unsigned char record[S->recordSize] = {};
     const bool accepted = Decode<S>(gSilent, buf, len, record, &observer);
@@ -98,8 +82,7 @@ bool Observe(const uint8_t *buf, uint32_t len, Observer &observer) {
 }
 
 // Observe by identifier: 1 accepted, 0 refused, -1 when no message has it.
-template <class Observer>
-int ObserveId(uint32_t msgId, const uint8_t *buf, uint32_t len, Observer &observer) {
+inline int ObserveId(uint32_t msgId, const uint8_t *buf, uint32_t len, Observer &observer) {
     return [&]<size_t... I>(std::index_sequence<I...>) {
         int verdict = -1;
         (void)((kSchemas[I]->msgId == msgId && (verdict = Observe<kSchemas[I]>(buf, len, observer), true)) || ...);

@@ -20,36 +20,29 @@
 
 #include <string>
 
-#include "internal.h"
+#include "messages.h"
 
 namespace ssh_msg_def::internal {
-
-// "SshsMsgDef_PortList" as "SshsMsgDef.PortList", the name its identifier hashes.
-inline std::string QualifiedName(const Schema &s) {
-    std::string name = s.name;
-    name[name.find('_')] = '.';
-    return name;
-}
 
 inline std::string WireKind(const Field &f) {
     switch (f.kind) {
         case Kind::kScalar: return "scalar";
         case Kind::kString: return "string";
-        case Kind::kTable: return "message " + QualifiedName(*f.nested);
-        case Kind::kVector: return "list " + QualifiedName(*f.nested);
+        case Kind::kTable: return std::string("message ") + MessageOf(*f.nested).qualified;
+        case Kind::kVector: return std::string("list ") + MessageOf(*f.nested).qualified;
     }
     return "?";
 }
 
 inline std::string WireManifest() {
     std::string out;
-    for (const Schema *s : kSchemas) {
+    for (const Message &m : Messages()) {
         char id[11];
-        snprintf(id, sizeof id, "0x%08X", static_cast<unsigned>(s->msgId));
-        const std::string name = QualifiedName(*s);
-        out += "message " + name + " " + id + (s->fixedImage ? " fixed-image\n" : " encoded\n");
-        for (uint16_t i = 0; i < s->slotCount; ++i) {
-            const Field &f = s->fields[i];
+        snprintf(id, sizeof id, "0x%08X", static_cast<unsigned>(m.id()));
+        const std::string name = m.qualified;
+        out += "message " + name + " " + id + (m.schema.fixedImage ? " fixed-image\n" : " encoded\n");
+        for (uint16_t i = 0; i < m.schema.slotCount; ++i) {
+            const Field &f = m.schema.fields[i];
             out += "slot " + name + " " + std::to_string(i) + " " + f.name + " " + WireKind(f) + "\n";
         }
     }

@@ -153,113 +153,36 @@ def report(label, changes):
 
 # --- The releases' byte vectors -------------------------------------------
 
-def parse_record(text):
-    """A record as the vectors write it ({1, "ab", null, 2:[{5, 0}]}) as a list of values:
-    int, bytes or None, a nested list, or ("list", count, [records] or None)."""
-    tokens = re.findall(r'"(?:[^"\\]|\\.)*"|\d+|null|zeros|[{}\[\]:,*]', text)
-    pos = 0
-
-    def take(expected=None):
-        nonlocal pos
-        if pos >= len(tokens) or (expected is not None and tokens[pos] != expected):
-            raise InputError("cannot read record %s" % text)
-        pos += 1
-        return tokens[pos - 1]
-
-    def peek(token):
-        return pos < len(tokens) and tokens[pos] == token
-
-    def value():
-        t = take()
-        if t == "{":
-            return record_rest()
-        if t == "null":
-            return None
-        if t.startswith('"'):
-            s = re.sub(rb"\\x([0-9A-Fa-f]{2})", lambda m: bytes([int(m.group(1), 16)]), t[1:-1].encode())
-            if peek("*"):
-                take("*")
-                s *= int(take())
-            return s
-        count = int(t)
-        if not peek(":"):
-            return count
-        take(":")
-        if peek("null") or peek("zeros"):
-            return ("list", count, None if take() == "null" else [[]] * count)  # [] reads as all zero
-        take("[")
-        elements = items("]")
-        if peek("*"):
-            take("*")
-            elements = elements * count
-        return ("list", count, elements)
-
-    def items(close):
-        values = []
-        while not peek(close):
-            values.append(value())
-            if peek(","):
-                take(",")
-        take(close)
-        return values
-
-    def record_rest():
-        return items("}")
-
-    take("{")
-    rec = record_rest()
-    if pos != len(tokens):
-        raise InputError("cannot read record %s" % text)
-    return rec
-
-
-def from_json(obj):
-    """A record as sshmsg decode prints it, as parse_record gives it."""
-    values, items = [], list(obj.items())
-    i = 0
-    while i < len(items):
-        key, v = items[i]
-        if key.endswith("Count") and i + 1 < len(items) and items[i + 1][0] == key[:-5]:
-            array = items[i + 1][1]
-            values.append(("list", v, None if array is None else [from_json(e) for e in array]))
-            i += 2
-            continue
-        if isinstance(v, dict) and list(v) == ["hex"]:
-            values.append(bytes.fromhex(v["hex"]))
-        elif isinstance(v, dict):
-            values.append(from_json(v))
-        elif isinstance(v, str):
-            values.append(v.encode())
-        else:
-            values.append(v)
-        i += 1
-    return values
-
-
 def is_default(v):
-    return v in (0, None) or v == ("list", 0, None) or (isinstance(v, list) and all(map(is_default, v)))
+    """0, null, or a record of nothing else: what a member appended since a release reads as."""
+    return v in (0, None) or (isinstance(v, dict) and list(v) != ["hex"] and all(map(is_default, v.values())))
 
 
-def same_record(old, new):
-    """True when `new` holds `old`'s values, and defaults in the slots appended since."""
-    if len(new) < len(old):
+def holds(given, decoded):
+    """True when the decoded record (JSON, every member) holds every member the
+    vector gives, and its default in every member the vector leaves out."""
+    if not isinstance(given, dict) or not set(given) <= set(decoded):
         return False
-    for a, b in zip(old, new):
-        if isinstance(a, tuple) and isinstance(b, tuple):
-            if a[:2] != b[:2] or (a[2] is None) != (b[2] is None):
+    for key, value in decoded.items():
+        if key not in given and key.endswith("Count") and isinstance(given.get(key[:-5]), list):
+            continue  # a list's count, given by its array
+        if key not in given:
+            if not is_default(value):
                 return False
-            if a[2] is not None and not all(same_record(x, y) for x, y in zip(a[2], b[2])):
+        elif isinstance(value, dict) and list(value) != ["hex"]:
+            if not holds(given[key], value):
                 return False
-        elif isinstance(a, list) and isinstance(b, list):
-            if not same_record(a, b):
+        elif isinstance(value, list):
+            if not isinstance(given[key], list) or len(given[key]) != len(value) or \
+                    not all(holds(g, d) for g, d in zip(given[key], value)):
                 return False
-        elif a != b:
+        elif given[key] != value:
             return False
-    return all(map(is_default, new[len(old):]))
+    return True
 
 
 def read_vectors(path):
-    """[(line, header, message, record text, hex)] of a vectors file."""
+    """[(line, header, message, record as JSON, hex)] of a vectors file."""
     vectors, current = [], None
     with open(path) as f:
         for number, line in enumerate(f, 1):
@@ -284,7 +207,7 @@ def check_vectors(sshmsg, path, label):
         if run.returncode != 0:
             print("%s: no longer decodes: %s" % (where, run.stderr.strip()))
             failed += 1
-        elif not same_record(parse_record(text), from_json(json.loads(run.stdout, object_pairs_hook=OrderedDict))):
+        elif not holds(json.loads(text), json.loads(run.stdout)):
             print("%s: now decodes to %s" % (where, run.stdout.strip()))
             failed += 1
     print("%s: %d of %d byte vectors decode to their records" % (label, len(vectors) - failed, len(vectors)))

@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include "messages.h"
 #include "ssh_msg_def/ssh_msg_def.h"
 
 namespace smd_realistic {
@@ -42,6 +43,14 @@ inline const SshcMsgDef_SftpciMessage kSftpciMessage = {7, 1, 4096, 0x20, kConne
 inline const SshsMsgDef_PortList kPortList = PortList(16);
 inline const SshsMsgDef_ForwardPort kForwardPort = {2222, 22};
 inline const SshsMsgDef_TcpForwordMessage kTcpForwordMessage = {3, 0x7F000001, 8080, 1, PortList(kMaxPorts)};
+
+// The realistic record of a message, of its record type.
+inline const void *Realistic(const ssh_msg_def::internal::Message &m) {
+#define SMD_REALISTIC(Ns, Msg, ...) static_cast<const Ns##_##Msg *>(&k##Msg),
+    static const void *const kAll[] = {SSH_MSG_DEF_MESSAGES(SMD_REALISTIC)};
+#undef SMD_REALISTIC
+    return kAll[&m - ssh_msg_def::internal::Messages().data()];
+}
 
 }  // namespace smd_realistic
 

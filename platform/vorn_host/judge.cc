@@ -1,15 +1,12 @@
 // The host framework's verdict on a delivered buffer: the library's decoder for
-// its identifier, observed (internal.h) by an observer that notes nothing.
+// its identifier, run with an observer that notes nothing (internal.h).
 #include "judge.h"
 
 #include "internal.h"
 
 namespace {
 
-struct Unobserved {
-    void Item(ssh_msg_def::internal::Item, uint32_t, uint32_t, const char *) {}
-    void Refuse(ssh_msg_def::internal::Rule, uint32_t, uint32_t) {}
-};
+struct Unobserved final : ssh_msg_def::internal::Observer {};
 
 }  // namespace
 

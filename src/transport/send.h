@@ -85,8 +85,30 @@ uint32_t SendImages(uint32_t handle, const void *records, uint32_t count, uint64
     return result;
 }
 
-// Variable path: all encodings back to back in the first 65536 bytes of one
-// block, descriptors behind them. Sent whole or not at all.
+// The encoding area of a batch: the encodings of records[0, count) back to back
+// from `area` on, each measured against the room the ones before it left (a
+// full area leaves none), each with its descriptor. Returns how many fit:
+// `count` when all do, else the index of the first that does not (a null
+// array fails at 0); *used: the bytes of those that fit.
+template <const Schema *S>
+[[SSH_MSG_DEF_INLINE]] inline uint32_t FillArea(uint8_t *area, const void *records, uint32_t count,
+                                                SshMsgDef_MsgDesc *descs, uint32_t *used) {
+    *used = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        // A null array fails at record 0, so RecordAt never offsets a null pointer.
+        const uint8_t *record = RecordAt<S>(records, i);
+        StringLengths<S> lengths;
+        if (record == nullptr || !EncodingFits<S>(record, kBatchArea - *used, lengths.data())) return i;
+        // The size is what the writer then writes.
+        const uint32_t size = WriteMeasured<S>(area + *used, kBatchArea - *used, record, lengths.data());
+        descs[i] = {area + *used, S->msgId, size};
+        *used += size;
+    }
+    return count;
+}
+
+// Variable path: all encodings in the first 65536 bytes of one block (FillArea),
+// descriptors behind them. Sent whole or not at all.
 template <const Schema *S>
 [[gnu::noinline]] uint32_t SendBatch(uint32_t handle, const void *records, uint32_t count, uint64_t target) {
     if constexpr (S->fixedImage) {
@@ -98,22 +120,10 @@ template <const Schema *S>
             *S->send, kBatchArea + static_cast<uint32_t>(sizeof(SshMsgDef_MsgDesc)) * count, S->tags.sendBatch));
         if (block == nullptr) return SSH_MSG_DEF_ERROR;
         auto *descs = reinterpret_cast<SshMsgDef_MsgDesc *>(block + kBatchArea);
-        uint32_t used = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            // A null array fails at record 0, so RecordAt never offsets a null pointer.
-            const uint8_t *record = RecordAt<S>(records, i);
-            // The record's size against the room left (a full area leaves none);
-            // the size is what the writer then writes.
-            StringLengths<S> lengths;
-            if (record == nullptr || !EncodingFits<S>(record, kBatchArea - used, lengths.data())) {
-                SendFree(*S->send, block, S->tags.sendBatch);
-                return SSH_MSG_DEF_ERROR;
-            }
-            const uint32_t size = WriteMeasured<S>(block + used, kBatchArea - used, record, lengths.data());
-            descs[i] = {block + used, S->msgId, size};
-            used += size;
-        }
-        const uint32_t result = CallFramework(handle, descs, count, target);
+        uint32_t used;
+        const uint32_t result = FillArea<S>(block, records, count, descs, &used) == count
+                                    ? CallFramework(handle, descs, count, target)
+                                    : SSH_MSG_DEF_ERROR;
         SendFree(*S->send, block, S->tags.sendBatch);
         return result;
     }

@@ -53,13 +53,13 @@ RULES = [
 
 # (release's record, today's decode as sshmsg prints it, same record)
 VECTORS = [
-    ('{1, "a\\x22b", {null, 0}, 2:[{5, 0}, {7, 9}]}',
+    ('{"f":1,"s":"a\\"b","lCount":2,"l":[{"x":5},{"x":7,"y":9}]}',
      '{"f":1,"s":"a\\"b","n":{"s":null,"x":0,"new":0},"lCount":2,"l":[{"x":5,"y":0},{"x":7,"y":9}],"e":null}', True),
-    ('{"\\xFF"*2, null, 2:zeros}', '{"s":{"hex":"ffff"},"t":null,"lCount":2,"l":[{"x":0},{"x":0,"y":0}]}', True),
-    ('{1, {null, 0}}', '{"f":1,"n":{"s":null,"x":0,"new":4}}', False),
-    ('{1, 1:[{5}]}', '{"f":1,"lCount":1,"l":null}', False),
-    ('{1, 1:[{5}]}', '{"f":1,"lCount":1,"l":[{"x":6}]}', False),
-    ('{1, 2}', '{"f":1}', False),
+    ('{"s":{"hex":"ffff"},"l":[{},{}]}', '{"s":{"hex":"ffff"},"t":null,"lCount":2,"l":[{"x":0},{"x":0,"y":0}]}', True),
+    ('{"f":1}', '{"f":1,"n":{"s":null,"x":0,"new":4}}', False),
+    ('{"f":1,"lCount":1,"l":[{"x":5}]}', '{"f":1,"lCount":1,"l":null}', False),
+    ('{"f":1,"l":[{"x":5}]}', '{"f":1,"lCount":1,"l":[{"x":6}]}', False),
+    ('{"f":1,"g":2}', '{"f":1}', False),
 ]
 
 failed = []
@@ -71,7 +71,7 @@ for old, new, line in RULES:
         failed.append("%s\ngot:\n%s" % (line, out.getvalue()))
 failed += ["vector %s against %s: %s expected" % (record, decoded, "same" if same else "different")
            for record, decoded, same in VECTORS
-           if compat.same_record(compat.parse_record(record), compat.from_json(json.loads(decoded))) != same]
+           if compat.holds(json.loads(record), json.loads(decoded)) != same]
 print("".join("FAIL %s\n" % f for f in failed) + "compat_test: %d of %d rules and vector matches hold"
       % (len(RULES) + len(VECTORS) - len(failed), len(RULES) + len(VECTORS)))
 sys.exit(1 if failed else 0)

@@ -14,11 +14,12 @@ std::string Format(const char *format, auto... args) {
     return text;
 }
 
-// "PortList" from a decoder's tag such as "SshsMsgDef_PortList_unpack_non_root".
-std::string MessageOfTag(const char *tag) {
-    std::string t = tag;
-    t.erase(0, t.find('_') + 1);
-    return t.substr(0, t.find("_unpack"));
+// The message whose decoder has this tag.
+const char *MessageOfTag(const char *tag) {
+    for (const smd::Message &m : smd::Messages()) {
+        if (tag == m.schema.tags.unpack || tag == m.schema.tags.nested) return m.name;
+    }
+    return "?";
 }
 
 std::string Quoted(const uint8_t *text, uint32_t len) {

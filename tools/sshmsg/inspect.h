@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
+#include "messages.h"
 
 namespace sshmsg {
 
@@ -27,11 +27,11 @@ struct Layout {
 };
 
 // The decoder's observer: turns what it is told into lines of a Layout.
-class Collector {
+class Collector final : public smd::Observer {
   public:
     Collector(const uint8_t *buf, uint32_t len, Layout *out) : buf_(buf), len_(len), out_(out) {}
-    void Item(smd::Item item, uint32_t pos, uint32_t value, const char *name);
-    void Refuse(smd::Rule rule, uint32_t pos, uint32_t value);
+    void Item(smd::Item item, uint32_t pos, uint32_t value, const char *name) override;
+    void Refuse(smd::Rule rule, uint32_t pos, uint32_t value) override;
 
   private:
     void Add(uint32_t pos, uint32_t size, std::string meaning, bool text = false);

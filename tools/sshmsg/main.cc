@@ -30,7 +30,6 @@
 #include <string>
 #include <vector>
 
-#include "hex.h"
 #include "inspect.h"
 #include "manifest.h"
 #include "messages.h"
@@ -38,19 +37,19 @@
 #include "ssh_msg_def/ssh_msg_def.h"
 #include "ssh_msg_def/vorn_host.h"
 #include "ssh_msg_def/zvd_host.h"
+#include "text.h"
 
 namespace sshmsg {
 namespace {
+
+using smd::Message;
+using smd::Records;
 
 // The library said no (or --strict did); everything else thrown is a usage or
 // input error.
 struct Refused : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-// The encoding area of a batch: the batch is refused when its encodings do not
-// fit in it.
-constexpr uint32_t kBatchArea = SSH_MSG_DEF_BATCH_AREA;
 
 // The first failed write to standard output, reported when it is closed.
 int gWriteError = 0;
@@ -69,10 +68,10 @@ void NoteWriteError() {
 
 // Every line the tool writes to standard error: escaped, so that no byte of
 // the input or the arguments reaches the terminal raw.
-void Say(const std::string &line) { fprintf(stderr, "sshmsg: %s\n", Escape(line).c_str()); }
+void Say(const std::string &line) { fprintf(stderr, "sshmsg: %s\n", smd::Escape(line).c_str()); }
 
 const Message &Need(const std::string &key) {
-    if (const Message *m = FindMessage(key)) return *m;
+    if (const Message *m = smd::FindMessage(key)) return *m;
     throw std::runtime_error("unknown message '" + key + "' (see 'sshmsg list')");
 }
 
@@ -95,9 +94,9 @@ std::string ReadAll(const std::string &file, const std::string &what, bool hex) 
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw std::runtime_error(strerror(errno));
         text.append(chunk, n);
-        if (hex) CheckText(text, text.size() - n);
-        if (text.size() > kMaxInput)
-            throw std::runtime_error("more than " + std::to_string(kMaxInput) + " bytes" + what);
+        if (hex) smd::CheckText(text, text.size() - n);
+        if (text.size() > smd::kMaxInput)
+            throw std::runtime_error("more than " + std::to_string(smd::kMaxInput) + " bytes" + what);
     }
     return text;
 }
@@ -112,8 +111,16 @@ auto Named(const std::string &file, F read) {
     }
 }
 
-Json ReadJson(const std::string &file) {
-    return Named(file, [&] { return ParseJson(ReadAll(file, " of JSON", false)); });
+// The record, or with `many` the record or array of records, in FILE as JSON;
+// what they own lives in `arena`.
+void ReadRecords(const std::string &file, const smd::Schema &s, Records &out, smd::Arena &arena, bool many) {
+    const std::string text = Named(file, [&] { return ReadAll(file, " of JSON", false); });
+    Named(file, [&] {
+        smd::RecordReader in(text, arena);
+        many ? in.Many(s, out) : in.Record(s, out.Add());
+        in.End();
+        return 0;
+    });
 }
 
 // --offset and --length: the bytes of the input that form the buffer.
@@ -132,7 +139,7 @@ struct Buffer {
 Buffer ReadBuffer(const std::string &file, bool hex, const Cut &cut) {
     const std::string in = Named(file, [&] {
         const std::string text = ReadAll(file, hex ? " of hex text" : "", hex);
-        return hex ? ParseHex(text) : text;
+        return hex ? smd::ParseHex(text) : text;
     });
     const std::string size = "the " + std::to_string(in.size()) + (hex ? "-byte hex input" : "-byte input");
     if (cut.offset > in.size()) {
@@ -148,15 +155,9 @@ Buffer ReadBuffer(const std::string &file, bool hex, const Cut &cut) {
 
 // A numeric option: decimal, or hex after 0x; no sign, no blanks; lo to hi.
 uint64_t ParseNumber(const std::string &name, const std::string &text, uint64_t lo, uint64_t hi) {
-    const bool hex = text.starts_with("0x") || text.starts_with("0X");
-    const std::string_view digits = std::string_view(text).substr(hex ? 2 : 0);
-    uint64_t v = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, hex ? 16 : 10);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || v < lo || v > hi) {
-        throw CLI::ValidationError(
-            name, "'" + text + "' is not a number from " + std::to_string(lo) + " to " + std::to_string(hi));
-    }
-    return v;
+    if (const std::optional<uint64_t> v = smd::ParseNumber(text, lo, hi)) return *v;
+    throw CLI::ValidationError(
+        name, "'" + text + "' is not a number from " + std::to_string(lo) + " to " + std::to_string(hi));
 }
 
 template <class T>
@@ -181,7 +182,7 @@ std::string Fields(const smd::Schema &s) {
     for (uint16_t i = 0; i < s.slotCount; ++i) {
         const smd::Field &f = s.fields[i];
         std::string t = f.kind == smd::Kind::kScalar ? "u32" : f.kind == smd::Kind::kString ? "string" : "";
-        if (f.nested) t = std::string(f.nested->name).substr(std::string(f.nested->name).find('_') + 1);
+        if (f.nested) t = smd::MessageOf(*f.nested).name;
         if (f.kind == smd::Kind::kVector) t += "[]";
         if (i > 0) out += t == type && f.nested == nullptr ? " " : ": " + type + "; ";
         out += f.name;
@@ -192,18 +193,17 @@ std::string Fields(const smd::Schema &s) {
 
 int List() {
     Print("%-28s %-10s %4s  %s\n", "MESSAGE", "ID", "SIZE", "MEMBERS (slot order)");
-    for (const Message &m : Messages()) {
-        std::string fields = Fields(*m.schema);
+    for (const Message &m : smd::Messages()) {
+        std::string fields = Fields(m.schema);
         if (m.image) fields += " (sent as a " + std::to_string(m.imageSize) + "-byte fixed image)";
-        Print("%-28s %-10s %4u  %s\n", std::string(m.Name()).c_str(), Hex32(m.schema->msgId).c_str(),
-              m.schema->recordSize, fields.c_str());
+        Print("%-28s %-10s %4u  %s\n", m.schema.name, Hex32(m.id()).c_str(), m.schema.recordSize, fields.c_str());
     }
     return 0;
 }
 
 void WriteOut(const std::string &bytes, bool hex) {
     if (hex) {
-        Print("%s\n", ToHex(bytes).c_str());
+        Print("%s\n", smd::ToHex(bytes).c_str());
         return;
     }
     if (isatty(STDOUT_FILENO)) throw std::runtime_error("refusing to write binary to a terminal (use --hex)");
@@ -217,19 +217,18 @@ std::string Pack(const Message &m, const void *record) {
         const std::unique_ptr<uint8_t[]> buf(new uint8_t[room]);
         auto len = static_cast<uint32_t>(room);
         if (m.pack(record, buf.get(), &len) == 0) return std::string(reinterpret_cast<const char *>(buf.get()), len);
-        if (room == 0xFFFFFFFF) throw Refused(std::string(m.Name()) + "__pack refused the record");
+        if (room == 0xFFFFFFFF) throw Refused(std::string(m.schema.name) + "__pack refused the record");
     }
 }
 
 int Encode(const std::string &key, const std::string &file, bool hex, bool image) {
     const Message &m = Need(key);
-    const Json j = ReadJson(file);
-    Records record(m.schema->recordSize, 1);
-    Arena arena;
-    FromJson(*m.schema, j, record.at(0), arena);
+    Records record(m.schema.recordSize);
+    smd::Arena arena;
+    ReadRecords(file, m.schema, record, arena, false);
     std::string out;
     if (image) {
-        if (m.image == nullptr) throw std::runtime_error(std::string(m.Name()) + " has no fixed image");
+        if (m.image == nullptr) throw std::runtime_error(std::string(m.schema.name) + " has no fixed image");
         out.resize(m.imageSize);
         m.image(record.at(0), reinterpret_cast<uint8_t *>(out.data()));
     } else {
@@ -239,36 +238,36 @@ int Encode(const std::string &key, const std::string &file, bool hex, bool image
     return 0;
 }
 
-// The library's decode of the buffer as JSON, or nothing when the observed
-// decode refuses it; `layout` then holds the reason, else what the warnings
-// are drawn from.
-std::optional<Json> Decoded(const Message &m, const Buffer &data, Layout &layout) {
+// The library's decode of the buffer written to `out` as JSON in `style`, or
+// false when the observed decode refuses it; `layout` then holds the reason,
+// else what the warnings are drawn from.
+bool Decoded(const Message &m, const Buffer &data, Layout &layout, smd::JsonOut &out, smd::Style style) {
     Collector collector(data.data(), data.size(), &layout);
-    if (!m.inspect(data.data(), data.size(), collector)) return std::nullopt;
-    Records record(m.schema->recordSize, 1);
+    if (!smd::Inspect(m, data.data(), data.size(), collector)) return false;
+    Records record(m.schema.recordSize, 1);
     m.unpack(data.data(), data.size(), record.at(0));
-    Json j = ToJson(*m.schema, record.at(0));
+    smd::WriteRecord(out, m.schema, record.at(0), style);
     m.release(record.at(0));
-    return j;
+    return true;
 }
 
 int Decode(const std::string &key, const std::string &file, bool hex, const Cut &cut, bool compact, bool strict) {
     const Message &m = Need(key);
     const Buffer data = ReadBuffer(file, hex, cut);
     Layout layout;
-    const std::optional<Json> j = Decoded(m, data, layout);
-    if (!j) {
+    smd::JsonOut json;
+    if (!Decoded(m, data, layout, json, compact ? smd::Style::kCompact : smd::Style::kPretty)) {
         // The library's own log line first, when it writes one.
-        Records record(m.schema->recordSize, 1);
+        Records record(m.schema.recordSize, 1);
         m.unpack(data.data(), data.size(), record.at(0));
         m.release(record.at(0));
-        throw Refused(std::string(m.Name()) + " rejected the buffer (" + std::to_string(data.size()) +
+        throw Refused(std::string(m.schema.name) + " rejected the buffer (" + std::to_string(data.size()) +
                       " bytes): " + layout.refusal);
     }
     const std::vector<std::string> warnings = Warnings(layout, data.data(), data.size());
     for (const std::string &w : warnings) Say((strict ? "error: " : "warning: ") + w);
     if (strict && !warnings.empty()) return 1;
-    Print("%s\n", (compact ? j->dump() : Pretty(*j)).c_str());
+    Print("%s\n", json.text().c_str());
     return 0;
 }
 
@@ -278,9 +277,8 @@ int Dump(const std::string &key, const std::string &file, bool hex, const Cut &c
     const Buffer data = ReadBuffer(file, hex, cut);
     Layout layout;
     Collector collector(data.data(), data.size(), &layout);
-    const bool ok = m.inspect(data.data(), data.size(), collector);
-    Print("%s, %u bytes\n%s", std::string(m.Name()).c_str(), data.size(),
-          FormatLayout(layout, data.data(), data.size()).c_str());
+    const bool ok = smd::Inspect(m, data.data(), data.size(), collector);
+    Print("%s, %u bytes\n%s", m.schema.name, data.size(), FormatLayout(layout, data.data(), data.size()).c_str());
     return ok ? 0 : 1;
 }
 
@@ -290,32 +288,32 @@ int Identify(const std::string &file, bool hex, const Cut &cut) {
     const Buffer data = ReadBuffer(file, hex, cut);
     struct Reading {
         const Message *m;
-        Json record;
+        std::string record;
         std::vector<std::string> warnings;
     };
     std::vector<Reading> readings;
-    for (const Message &m : Messages()) {
+    for (const Message &m : smd::Messages()) {
         Layout layout;
-        if (std::optional<Json> j = Decoded(m, data, layout)) {
-            readings.push_back({&m, std::move(*j), Warnings(layout, data.data(), data.size())});
+        smd::JsonOut json;
+        if (Decoded(m, data, layout, json, smd::Style::kCompact)) {
+            readings.push_back({&m, std::move(json.text()), Warnings(layout, data.data(), data.size())});
         }
     }
     if (readings.empty()) throw Refused("no decoder accepts the buffer (" + std::to_string(data.size()) + " bytes)");
     std::stable_partition(readings.begin(), readings.end(), [](const Reading &r) { return r.warnings.empty(); });
     for (const Reading &r : readings) {
-        Print("%s %s: %s\n", std::string(r.m->Name()).c_str(), Hex32(r.m->schema->msgId).c_str(),
-              r.record.dump().c_str());
-        for (const std::string &w : r.warnings) Say("warning: " + std::string(r.m->Name()) + ": " + w);
+        Print("%s %s: %s\n", r.m->schema.name, Hex32(r.m->id()).c_str(), r.record.c_str());
+        for (const std::string &w : r.warnings) Say("warning: " + std::string(r.m->schema.name) + ": " + w);
     }
     return 0;
 }
 
 void OnDelivery(const VornHost_Delivery *d, void *) {
-    const Message *m = FindMessage(d->msgId);
-    const std::string what = m ? ToJson(*m->schema, d->record).dump() : "(no schema)";
+    const Message *m = smd::FindMessage(d->msgId);
+    const std::string what = m ? smd::RecordText(m->schema, d->record) : "(no schema)";
     Print("recv %u/%u: %s %s handle %u target %llu, %s, %u bytes: %s\n", d->index + 1, d->count,
-          m ? std::string(m->Name()).c_str() : "?", Hex32(d->msgId).c_str(), d->handle,
-          static_cast<unsigned long long>(d->target), d->accepted ? "accepted" : "rejected", d->length, what.c_str());
+          m ? m->schema.name : "?", Hex32(d->msgId).c_str(), d->handle, static_cast<unsigned long long>(d->target),
+          d->accepted ? "accepted" : "rejected", d->length, what.c_str());
 }
 
 void Register() {
@@ -328,56 +326,46 @@ void Register() {
     const uint32_t n = VornHost_Registered(ids, VORN_HOST_MAX_IDS);
     std::string names;
     for (uint32_t i = 0; i < n && i < VORN_HOST_MAX_IDS; ++i) {
-        const Message *m = FindMessage(ids[i]);
-        names += std::string(i ? " " : "") + (m ? std::string(m->ShortName()) : Hex32(ids[i]));
+        const Message *m = smd::FindMessage(ids[i]);
+        names += std::string(i ? " " : "") + (m ? m->name : Hex32(ids[i]));
     }
     Print("host: %u decode/release pairs registered (%s), %u resource clean functions\n", n, names.c_str(),
           VornHost_CleanCount());
 }
 
-// Why the library refused a send before calling the framework, from the
-// records' sizes: a batch whose encodings outgrow the area, or else a send
-// buffer it could not have.
+// Why the library refused a send before calling the framework: a batch whose
+// encodings outgrow the area, as the batch's own fit check finds, or else a
+// send buffer it could not have.
 std::string WhyRefused(const Message &m, Records &records, uint32_t n) {
-    if (n > 1 && m.image == nullptr) {
-        uint32_t used = 0;
-        for (uint32_t i = 0; i < n; ++i) {
-            const auto size = static_cast<uint32_t>(Pack(m, records.at(i)).size());
-            if (size > kBatchArea - used) {
-                return "record " + std::to_string(i + 1) + " of " + std::to_string(n) + " (" + std::to_string(size) +
-                       " bytes) no longer fit the " + std::to_string(kBatchArea) + "-byte encoding area: the " +
-                       std::to_string(i) + (i == 1 ? " record" : " records") + " before it took " +
-                       std::to_string(used) + " bytes";
-            }
-            used += size;
-        }
-    } else if (n == 1 && m.image == nullptr) {
-        (void)Pack(m, records.at(0));  // refused when the encoding does not fit 32 bits
+    uint32_t used;
+    const uint32_t fit = n > 1 && m.fill != nullptr ? m.fill(records.data(), n, &used) : n;
+    if (fit < n) {
+        return "record " + std::to_string(fit + 1) + " of " + std::to_string(n) + " (" +
+               std::to_string(m.measure(records.at(fit))) + " bytes) no longer fit the " +
+               std::to_string(SSH_MSG_DEF_BATCH_AREA) + "-byte encoding area: the " + std::to_string(fit) +
+               (fit == 1 ? " record" : " records") + " before it took " + std::to_string(used) + " bytes";
     }
     return "no send buffer could be allocated";
 }
 
 int Send(const std::string &key, const std::string &file, uint32_t count, uint64_t target, uint32_t handle) {
     const Message &m = Need(key);
-    const Json j = ReadJson(file);
-    const Json items = j.is_array() ? j : Json::array({j});
-    if (items.empty()) throw std::runtime_error("no records to send");
-    const size_t total = items.size() * count;
+    Records records(m.schema.recordSize);
+    smd::Arena arena;
+    ReadRecords(file, m.schema, records, arena, true);
+    const size_t given = records.size();
+    if (given == 0) throw std::runtime_error("no records to send");
+    const size_t total = given * count;
     if (total > 1000000) throw std::runtime_error("more than 1000000 records");
-    Records records(m.schema->recordSize, total);
-    Arena arena;
-    for (size_t i = 0; i < items.size(); ++i) {
-        FromJson(*m.schema, items[i], records.at(i), arena, j.is_array() ? "[" + std::to_string(i) + "]" : "");
-    }
-    for (size_t i = items.size(); i < total; ++i)
-        memcpy(records.at(i), records.at(i % items.size()), m.schema->recordSize);
+    records.Resize(total);
+    for (size_t i = given; i < total; ++i) memcpy(records.at(i), records.at(i % given), m.schema.recordSize);
 
     Register();
     VornHost_Subscribe(&OnDelivery, nullptr);
     const auto n = static_cast<uint32_t>(total);
     const uint32_t result =
         target != 0 ? m.sendtomsg(handle, records.data(), n, target) : m.sendmsg(handle, records.data(), n);
-    const std::string call = std::string(m.Name()) + (target != 0 ? "__sendtomsg" : "__sendmsg");
+    const std::string call = std::string(m.schema.name) + (target != 0 ? "__sendtomsg" : "__sendmsg");
     Print("sent: %s(handle %u, %u record%s%s) returned %s\n", call.c_str(), handle, n, n == 1 ? "" : "s",
           target != 0 ? (", target " + std::to_string(target)).c_str() : "", result ? Hex32(result).c_str() : "0");
     ZvdHost_Counters c;

@@ -1,11 +1,12 @@
-#include "hex.h"
+#include "text.h"
 
 #include <stdio.h>
 
 #include <algorithm>
+#include <charconv>
 #include <stdexcept>
 
-namespace sshmsg {
+namespace ssh_msg_def::internal {
 namespace {
 
 constexpr std::string_view kForms =
@@ -203,4 +204,65 @@ std::string ToHex(std::string_view bytes) {
     return out;
 }
 
-}  // namespace sshmsg
+size_t Utf8Length(std::string_view s) {
+    const unsigned char c = s[0];
+    size_t n;
+    uint32_t cp;
+    if (c < 0x80) return 1;
+    if ((c & 0xE0) == 0xC0) {
+        n = 1, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        n = 2, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        n = 3, cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (n >= s.size()) return 0;
+    for (size_t k = 1; k <= n; ++k) {
+        const unsigned char d = s[k];
+        if ((d & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (d & 0x3F);
+    }
+    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n + 1;
+}
+
+bool ValidUtf8(std::string_view s) {
+    for (size_t i = 0, n; i < s.size(); i += n) {
+        if ((n = Utf8Length(s.substr(i))) == 0) return false;
+    }
+    return true;
+}
+
+std::string Escape(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const size_t n = c < 0x80 ? 1 : Utf8Length(text.substr(i));
+        if ((c >= 0x20 && c < 0x7F) || (n > 1 && (c != 0xC2 || static_cast<unsigned char>(text[i + 1]) >= 0xA0))) {
+            out.append(text.substr(i, n));
+            i += n;
+        } else {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::optional<uint64_t> ParseNumber(std::string_view text, uint64_t lo, uint64_t hi) {
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
+    const std::string_view digits = text.substr(hex ? 2 : 0);
+    uint64_t v = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v, hex ? 16 : 10);
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size() || v < lo || v > hi) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+}  // namespace ssh_msg_def::internal

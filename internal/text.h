@@ -1,4 +1,10 @@
-// Hex text as engineers paste it, read whole:
+// Text as the code beside the library reads and writes it: bytes as hex, in
+// every form engineers paste, and back as plain hex; bytes made fit for a
+// terminal; numbers; the place of a character in a text. The sshmsg tool, the
+// case runner, the vectors and the fuzz targets all use these, so a form is
+// read the same everywhere and a typo is an error, never a shorter buffer.
+//
+// Hex text is read whole:
 //   plain hex         0e000000 0a00 1f00 (whole bytes, whitespace between them)
 //   0x prefixes       0x0e 0x00, or 0x0e0000000a00 (one byte for a single digit)
 //   C initialisers    static const uint8_t m[] = {0x0e, 0x00, /* root */ ...};
@@ -12,15 +18,18 @@
 // writer lays it out: the offset column counts the bytes from the first line's
 // offset, a "*" line repeats the line before it up to the next offset, and the
 // ASCII column shows the line's bytes. Anything else is refused, saying where.
-#pragma once
+// Errors are thrown as std::runtime_error, one line each.
+#ifndef SSH_MSG_DEF_INTERNAL_TEXT_H
+#define SSH_MSG_DEF_INTERNAL_TEXT_H
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
-namespace sshmsg {
+namespace ssh_msg_def::internal {
 
 // The most bytes the tool reads from an input, and the most bytes a "*" line
 // of a dump may stand for.
@@ -33,15 +42,25 @@ std::string Where(std::string_view text, size_t pos);
 // or another control character but whitespace).
 void CheckText(std::string_view text, size_t from = 0);
 
-// The bytes the text stands for; throws std::runtime_error saying what is
-// wrong and where.
+// The bytes the hex text stands for; throws saying what is wrong and where.
 std::string ParseHex(std::string_view text);
 
-// Lower-case hex.
+// Lower-case plain hex, two digits a byte.
 std::string ToHex(std::string_view bytes);
+
+// The length of the strict UTF-8 sequence that starts `s` (no overlong form,
+// no surrogate, nothing above U+10FFFF), or 0 when it starts none.
+size_t Utf8Length(std::string_view s);
+bool ValidUtf8(std::string_view s);
 
 // Text fit for a terminal: printable ASCII and valid UTF-8 stay, every other
 // byte (control bytes, C1 controls, stray bytes above 0x7F) is written \xNN.
 std::string Escape(std::string_view text);
 
-}  // namespace sshmsg
+// A number as the tools take one: decimal, or hex after 0x; no sign, no
+// blanks, nothing after it, lo to hi. Nothing when the text is not one.
+std::optional<uint64_t> ParseNumber(std::string_view text, uint64_t lo = 0, uint64_t hi = UINT64_MAX);
+
+}  // namespace ssh_msg_def::internal
+
+#endif
