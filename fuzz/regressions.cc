@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 using namespace smd_fuzz;
 
 // A vector decodes to its record, and a pack vector's record packs to its bytes.
-void CheckVector(const ByteVector &v) {
+void CheckList(const ByteVector &v) {
     const std::string line = "vectors.txt line " + std::to_string(v.line);
     gWhere = line.c_str();
     const Message &m = *v.message;
@@ -54,7 +54,7 @@ int main(int argc, char **argv) {
     std::vector<std::pair<std::string, Bytes>> inputs;
     for (const ByteVector &v : ReadVectors(argv[seeds ? 3 : 1])) {
         inputs.emplace_back("vector-" + std::to_string(v.line), Bytes(v.bytes.begin(), v.bytes.end()));
-        if (!seeds) CheckVector(v);
+        if (!seeds) CheckList(v);
     }
     Reset();
     for (const Message &m : smd::Messages()) {

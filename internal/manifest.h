@@ -10,7 +10,7 @@
 //   slot <Namespace>.<Message> <index> <member> <kind>
 //
 // where kind is scalar, string, message <Namespace>.<Message> (a nested
-// table) or list <Namespace>.<Message> (a vector of tables), and a list's
+// table) or list <Namespace>.<Message> (a list of tables), and a list's
 // member is its array (its count is the array's name with the suffix Count).
 // `sshmsg list --wire` prints it; releases keep theirs under compat/.
 #ifndef SSH_MSG_DEF_INTERNAL_MANIFEST_H
@@ -29,7 +29,7 @@ inline std::string WireKind(const Field &f) {
         case Kind::kScalar: return "scalar";
         case Kind::kString: return "string";
         case Kind::kTable: return std::string("message ") + MessageOf(*f.nested).qualified;
-        case Kind::kVector: return std::string("list ") + MessageOf(*f.nested).qualified;
+        case Kind::kList: return std::string("list ") + MessageOf(*f.nested).qualified;
     }
     return "?";
 }

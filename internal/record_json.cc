@@ -428,7 +428,7 @@ void RecordReader::Object(const Schema &s, void *record, const std::string &path
             for (; i < s.slotCount; ++i) {
                 const Field &f = s.fields[i];
                 if (key == f.name) break;
-                if (f.kind == Kind::kVector && key == CountName(f)) {
+                if (f.kind == Kind::kList && key == CountName(f)) {
                     count = true;
                     break;
                 }
@@ -449,7 +449,7 @@ void RecordReader::Object(const Schema &s, void *record, const std::string &path
                 case Kind::kScalar: Member<uint32_t>(record, f.offset) = Scalar(member); break;
                 case Kind::kString: Member<char *>(record, f.offset) = Bytes(member); break;
                 case Kind::kTable: Object(*f.nested, &Member<char>(record, f.offset), member); break;
-                case Kind::kVector: {
+                case Kind::kList: {
                     const size_t listAt = Pos();
                     if (text_.substr(listAt, 4) == "null") {
                         pos_ += 4;
@@ -481,7 +481,7 @@ void RecordReader::Object(const Schema &s, void *record, const std::string &path
     --depth_;
     for (uint16_t i = 0; i < s.slotCount; ++i) {
         const Field &f = s.fields[i];
-        const uint32_t n = f.kind == Kind::kVector ? Member<uint32_t>(record, f.offset) : 0;
+        const uint32_t n = f.kind == Kind::kList ? Member<uint32_t>(record, f.offset) : 0;
         if (seen[2 * i + 1] && counts[i].second != n) {
             Fail(counts[i].first, Join(path, CountName(f)),
                  "does not match the " + std::to_string(n) + (n == 1 ? " element of " : " elements of ") + f.name);

@@ -44,7 +44,7 @@ void VisitMembers(const Schema &s, const void *record, V &&visit) {
                     VisitMembers(*f.nested, &Member<char>(r, f.offset), visit);
                 }
                 break;
-            case Kind::kVector:
+            case Kind::kList:
                 visit(f, ListMember{*f.nested, Member<uint32_t>(r, f.offset), Member<void *>(r, f.arrayOffset)});
                 break;
         }

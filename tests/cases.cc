@@ -215,7 +215,7 @@ struct Args {
                 smd::Member<char *>(record, f.offset) = arena.String(text);
                 return true;
             }
-            if (f.kind == smd::Kind::kVector && (member == f.name || member == std::string(f.name) + "Count")) {
+            if (f.kind == smd::Kind::kList && (member == f.name || member == std::string(f.name) + "Count")) {
                 const uint64_t n = Number(value, UINT32_MAX);
                 smd::Member<uint32_t>(record, f.offset) = static_cast<uint32_t>(n);
                 if (member != f.name) return true;
@@ -446,13 +446,13 @@ void Platform(const std::string &cmd, Args &a) {
         gLogLength = a.Number(a.Word());
         Result(LAYER(ZVD_OsalLogWrite)(&module, 2, 1, "", 0, "test", "%s", std::string(gLogLength, 'x').c_str()));
         gLogLength = 0;
-    } else if (cmd == "refuse") {  // refuse send|reg|clean NTH RESULT
+    } else if (cmd == "refuse") {  // refuse send|reg|clean|KIND NTH RESULT
         const std::string call = a.Word();
+        const std::string_view kinds[] = {"send", "reg", "clean"};  // in the order of VornHost_Call
+        const size_t named = std::find(std::begin(kinds), std::end(kinds), call) - std::begin(kinds);
+        const auto kind = static_cast<VornHost_Call>(named < std::size(kinds) ? named : a.Number(call, UINT32_MAX));
         const uint64_t nth = a.Number(a.Word());
-        VornHost_Refuse(call == "send"  ? VORN_HOST_SEND
-                        : call == "reg" ? VORN_HOST_REGISTER
-                                        : VORN_HOST_REGISTER_CLEAN,
-                        nth, static_cast<uint32_t>(a.Number(a.Word(), UINT32_MAX)));
+        VornHost_Refuse(kind, nth, static_cast<uint32_t>(a.Number(a.Word(), UINT32_MAX)));
     } else if (cmd == "init") {  // init sshc|sshs recv|send
         const std::string module = a.Word(), side = a.Word();
         const bool client = module == "sshc";

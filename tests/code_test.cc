@@ -35,11 +35,11 @@ constexpr SchemaRow kSchemaRows[] = {
     {{{K::kTable, 0, 0, 8, &smd::kForwardPort, "t"}, Scalar(7)}, false},
     {{{K::kTable, 0, 0, 8, &smd::kForwardPort, "t"}, Scalar(8)}, true},
     {{{K::kTable, 0, 0, 4, &smd::kForwardPort, "t"}}, false},   // a nested record of another size
-    {{{K::kVector, 0, 3, 8, &smd::kForwardPort, "v"}}, false},  // the array over its count
-    {{{K::kVector, 0, 4, 8, &smd::kForwardPort, "v"}, Scalar(11)}, false},
-    {{{K::kVector, 0, 4, 8, &smd::kForwardPort, "v"}, Scalar(12)}, true},
-    {{{K::kVector, 0, 4, 4, &smd::kForwardPort, "v"}}, false},      // elements of another size
-    {{{K::kVector, 0, 8, 32, &smd::kFileTrans, "v"}}, false},       // elements that own memory
+    {{{K::kList, 0, 3, 8, &smd::kForwardPort, "v"}}, false},  // the array over its count
+    {{{K::kList, 0, 4, 8, &smd::kForwardPort, "v"}, Scalar(11)}, false},
+    {{{K::kList, 0, 4, 8, &smd::kForwardPort, "v"}, Scalar(12)}, true},
+    {{{K::kList, 0, 4, 4, &smd::kForwardPort, "v"}}, false},      // elements of another size
+    {{{K::kList, 0, 8, 32, &smd::kFileTrans, "v"}}, false},       // elements that own memory
     {{{K::kTable, 0, 0, 8, nullptr, "t"}}, false},                  // a nested table without its schema
     {{{K::kScalar, 0, 0, 4, &smd::kForwardPort, "s"}}, false},      // a scalar with a schema
     {{kScalar, {K::kString, 8, 0, 8, nullptr, "s"}}, false, true},  // a fixed image of a string

@@ -5,8 +5,9 @@
  * memory; a program without it runs on malloc/free with logging off.
  *
  * Log lines are written as one line each:
- *   ZIRKO/ZIRKO_VANTOME_SERIAL code 22 SshsMsgDef_PortList_unpack:57 [ZIRKO]:...
- * (module name and sub-name, error code, function tag, source line, text), or
+ *   ZIRKO/ZIRKO_VANTOME_SERIAL code 22 SshsMsgDef_PortList_unpack_non_root:LINE [ZIRKO]:...
+ * (module name and sub-name, error code, function tag, the library's source
+ * line, text), or
  * handed to a sink set with ZvdHost_SetLogSink instead.
  *
  * Memory: every block comes from malloc with a 16-byte header holding its size

@@ -30,12 +30,13 @@ static struct {
     uint32_t result;
 } g_refusal[VORN_HOST_CALL_KINDS];
 
-/* The result to return instead of doing a call, or 0 to do it. */
-static uint32_t refused(VornHost_Call call) {
+/* Whether this call of the kind is the one to refuse; *result is then what it returns. */
+static int refuse_now(VornHost_Call call, uint32_t *result) {
     pthread_mutex_lock(&g_lock);
-    const uint32_t result = g_refusal[call].in != 0 && --g_refusal[call].in == 0 ? g_refusal[call].result : 0;
+    const int now = g_refusal[call].in != 0 && --g_refusal[call].in == 0;
+    *result = g_refusal[call].result;
     pthread_mutex_unlock(&g_lock);
-    return result;
+    return now;
 }
 
 /* Under g_lock. */
@@ -48,8 +49,9 @@ static Pair *find(uint32_t msgId) {
 
 uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDef_ReleaseFn release) {
     if (unpack == NULL) return VORN_HOST_INVALID;
-    uint32_t result = refused(VORN_HOST_REGISTER);
-    if (result != 0) return result;
+    uint32_t result;
+    if (refuse_now(VORN_HOST_REGISTER, &result)) return result;
+    result = VORN_HOST_OK;
     pthread_mutex_lock(&g_lock);
     Pair *p = find(msgId);
     if (p == NULL && g_npairs < VORN_HOST_MAX_IDS) p = &g_pairs[g_npairs++];
@@ -64,8 +66,9 @@ uint32_t VORN_RegIDLFuncHook(uint32_t msgId, SshMsgDef_UnpackFn unpack, SshMsgDe
 
 uint32_t VORN_RegIDLResorceCleanFuncHook(SshMsgDef_ResourceCleanFn clean) {
     if (clean == NULL) return VORN_HOST_INVALID;
-    uint32_t result = refused(VORN_HOST_REGISTER_CLEAN);
-    if (result != 0) return result;
+    uint32_t result;
+    if (refuse_now(VORN_HOST_REGISTER_CLEAN, &result)) return result;
+    result = VORN_HOST_OK;
     pthread_mutex_lock(&g_lock);
     if (g_nclean < VORN_HOST_MAX_CLEAN) {
         g_clean[g_nclean++] = clean;
@@ -96,8 +99,8 @@ static uint64_t refusals(RefusalsFn fn) { return fn != NULL ? fn() : 0; }
 /* Every identifier is checked before anything is delivered, so an unknown one
  * leaves the whole call undelivered. */
 static uint32_t deliver(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_t count, uint64_t target) {
-    const uint32_t result = refused(VORN_HOST_SEND);
-    if (result != 0) return result;
+    uint32_t result;
+    if (refuse_now(VORN_HOST_SEND, &result)) return result;
     if (count == 0) return VORN_HOST_OK;
     if (descs == NULL) return VORN_HOST_INVALID;
     Pair pair;
@@ -115,7 +118,7 @@ static uint32_t deliver(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_
         memset(record, 0, sizeof record);
         const uint64_t refusedBefore = refusals(refusalsFn);
         const uint32_t size = pair.unpack(descs[i].buffer, descs[i].length, record);
-        const uint32_t refused = (uint32_t)(refusals(refusalsFn) - refusedBefore);
+        const uint32_t refusedAllocs = (uint32_t)(refusals(refusalsFn) - refusedBefore);
         if (size > sizeof record) {
             fprintf(stderr, "vorn_host: decoder of 0x%08X reported a %u-byte record (room for %u)\n",
                     (unsigned)descs[i].msgId, (unsigned)size, (unsigned)sizeof record);
@@ -123,9 +126,9 @@ static uint32_t deliver(uint32_t handle, const SshMsgDef_MsgDesc *descs, uint32_
         }
         if (subscriber != NULL) {
             const uint32_t accepted =
-                vorn_host_judge(descs[i].msgId, descs[i].buffer, descs[i].length) == 1 && refused == 0;
-            const VornHost_Delivery d = {descs[i].msgId,  handle, target, i,        count,   descs[i].buffer,
-                                         descs[i].length, record, size,   accepted, refused, descs};
+                vorn_host_judge(descs[i].msgId, descs[i].buffer, descs[i].length) == 1 && refusedAllocs == 0;
+            const VornHost_Delivery d = {descs[i].msgId,  handle, target, i,        count,         descs[i].buffer,
+                                         descs[i].length, record, size,   accepted, refusedAllocs, descs};
             subscriber(&d, user);
         }
         if (pair.release != NULL) pair.release(record);
@@ -173,7 +176,7 @@ void VornHost_RunClean(void) {
 }
 
 void VornHost_Refuse(VornHost_Call call, uint64_t nth, uint32_t result) {
-    if ((unsigned)call > VORN_HOST_REGISTER_CLEAN) return;
+    if ((unsigned)call >= VORN_HOST_CALL_KINDS) return;
     pthread_mutex_lock(&g_lock);
     g_refusal[call].in = nth;
     g_refusal[call].result = result;

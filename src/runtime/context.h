@@ -24,7 +24,7 @@ inline constexpr uint32_t kLogLevel = 2;
 
 // A flag set once, when a binding is done: read with acquire ordering, set
 // with release ordering. A word underneath, not a bool: a byte-sized flag
-// costs about 270 bytes more code on 64-bit Arm, over the whole library.
+// costs more code on 64-bit Arm (docs/performance.md).
 struct OnceFlag {
     std::atomic<uint32_t> word;
     bool IsSet() const { return word.load(std::memory_order_acquire) != 0; }
@@ -78,8 +78,8 @@ inline void resolve_cache_hooks(Context &ctx) {
 uint32_t HostByteOrderFlag();
 
 // Whether buffer integers are byte-reversed on this host. Each module's flag is
-// set to the host's order at load and again at binding, so on a given host it
-// only ever holds this value, which the compiler knows: the readers and writers
+// set to the host's order at load, and only there, so on a given host it only
+// ever holds this value, which the compiler knows: the readers and writers
 // take it from here and a build carries one copy of each.
 inline constexpr bool kHostSwap = std::endian::native == std::endian::big;
 

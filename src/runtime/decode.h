@@ -44,7 +44,7 @@ enum class Item : uint8_t {
 
 // Everything a decode carries down to its reads and checks: the buffer and,
 // for a refusal, the module that logs it, the tag of the decoder at work and
-// whether it is a plain nested one (refusal.h). The byte order is a compile-time
+// which line its failed allocation logs (refusal.h). The byte order is a compile-time
 // constant. An Observer, when there is one, has Item(item, pos, value, name)
 // and Refuse(rule, pos, value) called as the decode goes.
 template <bool kSwap, class Observer = void>
@@ -53,7 +53,7 @@ struct Frame {
     uint32_t len;  // 4 to 2^31 - 1: the parameter check refuses anything else
     Context *ctx;
     const char *tag;
-    bool plain = false;  // a plain nested decoder's frame: its failed allocation has the wide line
+    bool wideMallocLine = false;  // the frame of a nested decoder whose holder releases its record
     Observer *observer;
     static constexpr bool swap = kSwap;
     static constexpr bool kObserved = !std::is_void_v<Observer>;
@@ -61,7 +61,7 @@ struct Frame {
     // The frame of S's nested decoder, on the same buffer.
     template <const Schema *S>
     [[SSH_MSG_DEF_INLINE]] Frame Nested() const {
-        return {buf, len, ctx, S->tags.nested, S->nested == NestedForm::kPlain, observer};
+        return {buf, len, ctx, S->tags.nested, S->nested == NestedForm::kHolderReleases, observer};
     }
 };
 
@@ -71,12 +71,11 @@ template <class F>
     if constexpr (F::kObserved) f.observer->Item(item, pos, value, name);
 }
 
-// Ends a decode, the parameter check's included: writes the log line its
-// report has, if any (refusal.h), and tells the observer. Returns false, for
-// the caller to return.
+// Ends a decode: writes the log line its report has, if any (refusal.h), and
+// tells the observer. Returns false, for the caller to return.
 template <Rule kRule, class F>
 [[nodiscard, SSH_MSG_DEF_INLINE]] inline bool Refuse(const F &f, uint32_t pos, uint32_t value) {
-    if constexpr (Logged(kRule)) LogRefusal(*f.ctx, f.tag, f.plain, kRule, pos, value, f.len);
+    if constexpr (Logged(kRule)) LogRefusal(*f.ctx, f.tag, f.wideMallocLine, kRule, pos, value, f.len);
     if constexpr (F::kObserved) f.observer->Refuse(kRule, pos, value);
     return false;
 }
@@ -338,7 +337,7 @@ inline bool DecodeTable(const F &parent, uint32_t table, void *record) {
     if (DecodeFields<S>(f, t, record)) [[likely]] {
         return true;
     }
-    if constexpr (S->nested == NestedForm::kGuarded && OwnsMemory(*S)) ReleaseRecord<S>(*f.ctx, record);
+    if constexpr (S->nested == NestedForm::kReleasesItself && OwnsMemory(*S)) ReleaseRecord<S>(*f.ctx, record);
     return false;
 }
 
@@ -375,12 +374,13 @@ template <const Schema *S, class F>
 }
 
 // A root decoder's refusal of its parameters, out of line: one copy serves
-// every decoder (the library's is decode.cc's).
+// every decoder (the library's is refusal.cc's).
 template <class Observer>
 [[gnu::cold, gnu::noinline]] bool RefuseParams(Context &ctx, const char *tag, const uint8_t *buf, uint32_t len,
                                                const void *record, Observer *observer) {
-    const Frame<kHostSwap, Observer> f{.buf = buf, .len = len, .ctx = &ctx, .tag = tag, .observer = observer};
-    return Refuse<Rule::kParams>(f, Given(buf, record), len);
+    LogParamsRefusal(ctx, tag, Given(buf, record), len);
+    if constexpr (!std::is_void_v<Observer>) observer->Refuse(Rule::kParams, 0, len);
+    return false;
 }
 extern template bool RefuseParams<void>(Context &, const char *, const uint8_t *, uint32_t, const void *, void *);
 
@@ -418,7 +418,7 @@ template <const Schema *S>
             char *&s = Member<char *>(record, f.offset);
             ctx.cacheFree(s, kCacheArg, S->tags.release);
             s = nullptr;
-        } else if constexpr (f.kind == Kind::kVector) {
+        } else if constexpr (f.kind == Kind::kList) {
             void *&a = Member<void *>(record, f.arrayOffset);
             if (a != nullptr) {
                 ctx.cacheFree(a, kCacheArg, S->tags.release);

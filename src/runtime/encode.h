@@ -37,8 +37,8 @@ struct Cursor {
     static constexpr bool swap = kSwap;
 };
 
-// A vector is written only when its count is not 0 and its array is set.
-inline bool VectorPresent(const void *record, const Field &f, uint32_t *count, const uint8_t **array) {
+// A list is written only when its count is not 0 and its array is set.
+inline bool ListPresent(const void *record, const Field &f, uint32_t *count, const uint8_t **array) {
     *count = Member<uint32_t>(record, f.offset);
     *array = Member<const uint8_t *>(record, f.arrayOffset);
     return *count != 0 && *array != nullptr;
@@ -46,10 +46,10 @@ inline bool VectorPresent(const void *record, const Field &f, uint32_t *count, c
 
 constexpr uint32_t StringCount(const Schema &s);
 
-// True when a record of this schema holds a vector, itself or in a nested table.
-constexpr bool HasVector(const Schema &s) {
+// True when a record of this schema holds a list, itself or in a nested table.
+constexpr bool HasList(const Schema &s) {
     return AnyField(
-        s, [](const Field &f) { return f.kind == Kind::kVector || (f.kind == Kind::kTable && HasVector(*f.nested)); });
+        s, [](const Field &f) { return f.kind == Kind::kList || (f.kind == Kind::kTable && HasList(*f.nested)); });
 }
 
 // The non-zero values among n words.
@@ -72,7 +72,7 @@ constexpr uint32_t StringAt(const Schema &s, uint32_t slot) {
 }
 
 // Strings of a record of this schema, those of its nested tables included
-// (vector elements hold none): the size of the measured-length list below.
+// (list elements hold none): the size of the measured lengths below.
 constexpr uint32_t StringCount(const Schema &s) { return StringAt(s, s.slotCount); }
 
 // The lengths of a record's strings, each at its StringAt place. The size computation measures each string once
@@ -133,7 +133,7 @@ template <const Schema *S, Sizing kSizing>
         } else {
             uint32_t n;
             const uint8_t *elements;
-            if (VectorPresent(record, f, &n, &elements)) {
+            if (ListPresent(record, f, &n, &elements)) {
                 size += 2 * kWord + 4 * static_cast<uint64_t>(n);
                 size += ListTables<f.nested, kSizing>(elements, n);
             }
@@ -149,12 +149,12 @@ template <const Schema *S, Sizing kSizing>
     uint64_t size = 0;
     ForEachSlot<S->slotCount>([&](auto slot) SSH_MSG_DEF_INLINE_LAMBDA {
         constexpr const Field &f = S->fields[decltype(slot)::value];
-        if constexpr (f.kind == Kind::kTable && HasVector(*f.nested)) {
+        if constexpr (f.kind == Kind::kTable && HasList(*f.nested)) {
             size += ElementTables<f.nested, kSizing>(&Member<char>(record, f.offset));
-        } else if constexpr (f.kind == Kind::kVector) {
+        } else if constexpr (f.kind == Kind::kList) {
             uint32_t n;
             const uint8_t *elements;
-            if (VectorPresent(record, f, &n, &elements)) size += ListTables<f.nested, kSizing>(elements, n);
+            if (ListPresent(record, f, &n, &elements)) size += ListTables<f.nested, kSizing>(elements, n);
         }
     });
     return size;
@@ -175,7 +175,7 @@ template <const Schema *S>
 template <const Schema *S>
 [[SSH_MSG_DEF_INLINE]] inline bool EncodingFits(const void *record, uint32_t room, uint32_t *lengths) {
     const uint64_t size = kWord + TableSize<S, Sizing::kApart>(record, lengths);
-    if constexpr (HasVector(*S)) {
+    if constexpr (HasList(*S)) {
         if (size + ElementTables<S, Sizing::kBound>(record) > room) {
             return size + ElementTables<S, Sizing::kExact>(record) <= room;
         }
@@ -258,8 +258,8 @@ template <const Schema *S, class W>
             if (Member<const char *>(record, f.offset) != nullptr) forward[i] = place(i);
         } else if constexpr (f.kind == Kind::kTable) {
             forward[i] = place(i);
-        } else if constexpr (f.kind == Kind::kVector) {
-            if (VectorPresent(record, f, &n, &elements)) forward[i] = place(i);
+        } else if constexpr (f.kind == Kind::kList) {
+            if (ListPresent(record, f, &n, &elements)) forward[i] = place(i);
         }
     });
     uint32_t tableLen = static_cast<uint32_t>(pos - table);  // the table's own data; nested tables are not counted
@@ -290,7 +290,7 @@ template <const Schema *S, class W>
             } else {
                 uint32_t n;
                 const uint8_t *elements;
-                (void)VectorPresent(record, f, &n, &elements);
+                (void)ListPresent(record, f, &n, &elements);
                 uint8_t *const count = w.next;
                 Store32(at, static_cast<uint32_t>(count - at), w.swap);
                 Store32(count, n, w.swap);
@@ -305,7 +305,7 @@ template <const Schema *S, class W>
     return table;
 }
 
-// The element tables of a vector, from `next` on, each with its forward offset
+// The element tables of a list, from `next` on, each with its forward offset
 // in the slot at `slotAt`; returns the end. Out of line: the loop then runs with
 // the registers to itself.
 template <const Schema *E, class W>
@@ -320,9 +320,9 @@ template <const Schema *E, class W>
 }
 
 // The root writer once its arguments passed, in byte order kSwap: one copy
-// per message, out of line, that `__pack` and both sends call. Inlined into
-// each of the three, it would cost 5.5 KB of text (4.5 KB on 64-bit Arm) to
-// save 8 to 13 instructions per call.
+// per message, out of line, that `__pack` and both sends call (inlined into
+// each, it would cost far more text than the call it saves: see
+// docs/performance.md).
 template <const Schema *S, bool kSwap>
 [[gnu::noinline]] uint32_t WriteRoot(uint8_t *buf, const void *record, const uint32_t *lengths) {
     Cursor<kSwap> w{buf + kWord};

@@ -11,18 +11,17 @@
 
 namespace ssh_msg_def::internal {
 
-// What was wrong. A decoder's observer is told the rule with a position and a
-// value, as given here.
+// What was wrong. A decoder's observer is told the rule with a position in
+// the buffer and a value, as given here; the parameters have no position (0).
 enum class Rule : uint8_t {
-    kParams,        // a missing buffer or record, or a length (value) below the least or above 2^31 - 1;
-                    // pos: which of the two were given (kBufferGiven, kRecordGiven)
-    kTableOffset,   // value: the table offset, outside 4 to len - 4
-    kVtableOffset,  // value: the vtable offset, outside 4 to len - 4
-    kVtableLength,  // value: a vtable length running past the end; pos: the vtable
-    kPastEnd,       // value: the bytes wanted at pos, past the end
-    kWraps,         // value: a forward offset whose target wraps past 2^32
-    kCount,         // value: a list count above 0x3FFFFFFF
-    kNoMemory,      // value: the size of the allocation that failed
+    kParams,        // value: the length; the buffer or record missing, or the length below 4 or above 2^31 - 1
+    kTableOffset,   // pos, value: the table offset, outside 4 to len - 4
+    kVtableOffset,  // pos: the table; value: its vtable offset, outside 4 to len - 4
+    kVtableLength,  // pos: the vtable; value: its length, running past the end
+    kPastEnd,       // pos: where the bytes wanted start; value: how many
+    kWraps,         // pos: a forward offset; value: the offset, whose target wraps past 2^32
+    kCount,         // pos: a list's count; value: the count, above 0x3FFFFFFF
+    kNoMemory,      // pos: what was to be copied in; value: the size of the allocation that failed
 };
 
 inline constexpr uint32_t kBufferGiven = 1;
@@ -40,7 +39,10 @@ inline constexpr char kMallocWideFormat[] = "[ZIRKO]:Malloc unpack data unsucces
 
 // The table of the decoders, by rule. A decoder logs its parameter check, its
 // table checks and a failed allocation; a field whose offsets break a rule
-// ends the decode without a line.
+// ends the decode without a line. The lines take, in order: which of buffer
+// and record were given, with the length; the table offset and the buffer's
+// length; the vtable offset and the length less 4; the vtable length and the
+// bytes from the vtable to the end; the size that failed.
 inline constexpr Report kDecoderReports[] = {
     {kCodeInvalid, kParamsFormat},                                        // kParams
     {kCodeInvalid, "[ZIRKO]:Table offset(%u) is out of range(4 - %u)"},   // kTableOffset
@@ -52,11 +54,11 @@ inline constexpr Report kDecoderReports[] = {
     {kCodeNoMemory, kMallocFormat},                                       // kNoMemory
 };
 
-// A decoder's report: the table's, except that a plain nested decoder's failed
-// allocation has the wide line.
-constexpr Report DecoderReport(bool plain, Rule rule) {
-    return plain && rule == Rule::kNoMemory ? Report{kCodeNoMemory, kMallocWideFormat}
-                                            : kDecoderReports[static_cast<uint8_t>(rule)];
+// A decoder's report: the table's, except that a failed allocation of a nested
+// decoder whose holder releases its record has the wide line.
+constexpr Report DecoderReport(bool wideMallocLine, Rule rule) {
+    return wideMallocLine && rule == Rule::kNoMemory ? Report{kCodeNoMemory, kMallocWideFormat}
+                                                     : kDecoderReports[static_cast<uint8_t>(rule)];
 }
 
 // The root writer behind `__pack` and the sends reports its parameter check
@@ -64,20 +66,22 @@ constexpr Report DecoderReport(bool plain, Rule rule) {
 // every refusal of theirs returns SSH_MSG_DEF_ERROR.
 inline constexpr Report kWriterParamsReport = {kCodeInvalid, "[ZIRKO]:Param invalid(%s, %u, %s)"};
 
+inline constexpr Report kParamsReport = kDecoderReports[static_cast<uint8_t>(Rule::kParams)];
+
 // Whether a decoder's refusal by this rule is logged.
 constexpr bool Logged(Rule rule) { return kDecoderReports[static_cast<uint8_t>(rule)].format != nullptr; }
 
-// The given pointers of a parameter check, as its report's pos.
+// Which pointers a parameter check was given.
 inline uint32_t Given(const void *buf, const void *record) {
     return (buf != nullptr ? kBufferGiven : 0) | (record != nullptr ? kRecordGiven : 0);
 }
 inline const char *GivenName(uint32_t given, uint32_t which) { return (given & which) != 0 ? "nonNull" : "null"; }
 
-// Writes the log line of a refusal whose report has one: the decoders' rules
-// (decode.cc) and the root writer's parameter check (encode.cc), each from
-// the source line of its own kind.
-[[gnu::cold]] void LogRefusal(Context &ctx, const char *tag, bool plain, Rule rule, uint32_t pos, uint32_t value,
-                              uint32_t len);
+// The log lines of refusals (refusal.cc): a decoder's parameter check, its
+// other refusals that have a line, and the root writer's parameter check.
+[[gnu::cold]] void LogParamsRefusal(Context &ctx, const char *tag, uint32_t given, uint32_t len);
+[[gnu::cold]] void LogRefusal(Context &ctx, const char *tag, bool wideMallocLine, Rule rule, uint32_t pos,
+                              uint32_t value, uint32_t len);
 [[gnu::cold]] void LogWriterRefusal(Context &ctx, const char *tag, uint32_t given, uint32_t avail);
 
 }  // namespace ssh_msg_def::internal

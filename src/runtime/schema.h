@@ -11,7 +11,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "context.h"
 
@@ -21,7 +23,7 @@ enum class Kind : uint8_t {
     kScalar,  // uint32_t member
     kString,  // char * member, owned when decoded
     kTable,   // nested record held by value
-    kVector,  // pointer to owned element records, with a uint32_t count member named <array>Count
+    kList,    // pointer to owned element records, with a uint32_t count member named <array>Count
 };
 
 // The forms of a message's decoders and sends: each decides what a refusal
@@ -37,14 +39,16 @@ enum class Kind : uint8_t {
 //   read as its nested decoder's.
 enum class RootForm : uint8_t { kSelfContained, kDelegating };
 
-// Nested decoder, for a message that another holds (kNone: no other does):
-// - kGuarded releases its own record when a field fails (if the record owns
+// Nested decoder, for a message that another holds (kNone: no other does),
+// named by who releases its record when a field fails; the form also decides
+// which line a failed allocation logs:
+// - kReleasesItself gives back what its record took (if the record owns
 //   memory), and a failed allocation has the usual line. For a message that
 //   must leave nothing behind itself wherever it is held.
-// - kPlain leaves the release to its caller, and a failed allocation has the
-//   wide line. For a message whose holder cleans up, and the nested decoder a
-//   delegating root hands its table to.
-enum class NestedForm : uint8_t { kNone, kGuarded, kPlain };
+// - kHolderReleases leaves the release to the record's holder, and a failed
+//   allocation has the wide line. For a message whose holder cleans up, and
+//   the nested decoder a delegating root hands its table to.
+enum class NestedForm : uint8_t { kNone, kReleasesItself, kHolderReleases };
 
 // Send:
 // - kEncoded: the compact encoding, in a buffer of exactly its size, a batch
@@ -56,13 +60,18 @@ enum class SendForm : uint8_t { kEncoded, kFixedImage };
 
 struct Schema;
 
+// A field slot and the record member that holds it. For each kind, `offset`
+// is where in the record its value lies: the uint32_t of a scalar, the char *
+// of a string, the nested record itself, the uint32_t count of a list (whose
+// array pointer lies at arrayOffset); `size` is that value's size (a list's:
+// one element's); `name` is the member the row names (a list's: its array).
 struct Field {
     Kind kind;
-    uint16_t offset;         // record member (the count, for a vector)
-    uint16_t arrayOffset{};  // vector only: the array pointer member
-    uint16_t size;           // bytes of the member (of one element, for a vector)
-    const Schema *nested{};  // table and vector only: the nested or element schema
-    const char *name;        // record member as in the public header (the array, for a vector)
+    uint16_t offset;
+    uint16_t arrayOffset{};  // a list only
+    uint16_t size;
+    const Schema *nested{};  // a nested record's or a list element's schema
+    const char *name;
 };
 
 struct Tags {
@@ -103,7 +112,7 @@ constexpr bool AnyField(const Schema &s, P p) {
 // memory after a decode.
 constexpr bool OwnsMemory(const Schema &s) {
     return AnyField(s, [](const Field &f) {
-        return f.kind == Kind::kString || f.kind == Kind::kVector || (f.kind == Kind::kTable && OwnsMemory(*f.nested));
+        return f.kind == Kind::kString || f.kind == Kind::kList || (f.kind == Kind::kTable && OwnsMemory(*f.nested));
     });
 }
 
@@ -126,7 +135,7 @@ constexpr bool ScalarsOnly(const Schema &s) {
 }
 
 // The bytes a member takes in its record: a list's count is a word.
-constexpr uint32_t MemberSize(const Field &f) { return f.kind == Kind::kVector ? 4 : f.size; }
+constexpr uint32_t MemberSize(const Field &f) { return f.kind == Kind::kList ? 4 : f.size; }
 
 // A schema is well formed when its members follow the slots in order inside the
 // record without overlapping, nested records and list elements are the size of
@@ -136,12 +145,12 @@ constexpr bool WellFormed(const Schema &s) {
     uint32_t next = 0;
     for (uint16_t i = 0; i < s.slotCount; ++i) {
         const Field &f = s.fields[i];
-        if ((f.kind == Kind::kTable || f.kind == Kind::kVector) != (f.nested != nullptr)) return false;
+        if ((f.kind == Kind::kTable || f.kind == Kind::kList) != (f.nested != nullptr)) return false;
         if (f.nested != nullptr && f.nested->recordSize != f.size) return false;
         if (s.fixedImage && f.kind != Kind::kScalar) return false;
         if (f.offset < next) return false;
         next = f.offset + MemberSize(f);
-        if (f.kind == Kind::kVector) {
+        if (f.kind == Kind::kList) {
             if (f.arrayOffset < next || OwnsMemory(*f.nested)) return false;
             next = f.arrayOffset + sizeof(void *);
         }
@@ -176,12 +185,50 @@ constexpr Field MakeField(uint16_t offset, uint16_t count, const char *name) {
         using Element = std::remove_pointer_t<T>;
         static_assert(kSchemaOf<Element> != nullptr, "a list holds records of a message");
         static_assert(sizeof(Element) <= 8, "a list element is a record of uint32_t scalars, at most 8 bytes");
-        return {Kind::kVector, count, offset, sizeof(Element), kSchemaOf<Element>, name};
+        return {Kind::kList, count, offset, sizeof(Element), kSchemaOf<Element>, name};
     } else {
         static_assert(kSchemaOf<T> != nullptr, "a member is a uint32_t, a char *, a message record or a list");
         return {.kind = Kind::kTable, .offset = offset, .size = sizeof(T), .nested = kSchemaOf<T>, .name = name};
     }
 }
+
+// The members of a record of this schema: one per field, two per list (its
+// count and its array).
+constexpr size_t RecordMembers(const Schema &s) {
+    size_t n = s.slotCount;
+    for (const Field *f = s.fields; f != s.fields + s.slotCount; ++f) n += f->kind == Kind::kList;
+    return n;
+}
+
+// Whether the member `name` follows, in its record, every member its row
+// names before it.
+constexpr bool InRecordOrder(const Schema &s, std::string_view name) {
+    uint32_t end = 0;
+    for (const Field *f = s.fields; f != s.fields + s.slotCount; ++f) {
+        if (name == f->name) return f->offset >= end;
+        end = f->kind == Kind::kList ? f->arrayOffset + sizeof(void *) : f->offset + f->size;
+    }
+    return false;
+}
+
+// A value for any record member.
+struct AnyMember {
+    template <class T>
+    constexpr operator T() const {
+        return T{};
+    }
+};
+
+// Initialises a record with one value for each of N members: a record with
+// more members does not compile, the compiler naming the first one left out.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wmissing-field-initializers"
+template <class Rec, size_t... I>
+constexpr bool HasMembers(std::index_sequence<I...>) {
+    [[maybe_unused]] const Rec record{((void)I, AnyMember{})...};
+    return true;
+}
+#pragma GCC diagnostic pop
 
 template <size_t N>
 constexpr uint16_t CountOf(const Field (&)[N]) {
@@ -241,8 +288,18 @@ constexpr uint16_t CountOf(const Field (&)[N]) {
                                       &(recv),                                                                \
                                       &(send),                                                                \
                                       SSH_MSG_DEF_TAGS(Ns, Msg)};
-#define SSH_MSG_DEF_CHECK_SCHEMA(Ns, Msg, ...)                                            \
-    static_assert(WellFormed(k##Msg), #Ns "_" #Msg ": schema does not match its record"); \
-    static_assert(k##Msg.msgId == IdentifierOf(k##Msg.name), #Ns "_" #Msg ": identifier is not the hash of its name");
+// A row that leaves out a member of its record, or names two in another
+// order, does not compile, and the compiler names the member.
+#define SSH_MSG_DEF_CHECK_SCHEMA(Ns, Msg, id, rootForm, nestedForm, sendForm, ...)                                     \
+    static_assert(WellFormed(k##Msg), #Ns "_" #Msg ": schema does not match its record");                              \
+    static_assert(k##Msg.msgId == IdentifierOf(k##Msg.name), #Ns "_" #Msg ": identifier is not the hash of its name"); \
+    static_assert(HasMembers<Ns##_##Msg>(std::make_index_sequence<RecordMembers(k##Msg)>{}));                          \
+    [[maybe_unused]] inline constexpr int k##Msg##InOrder =                                                            \
+        (SSH_MSG_DEF_EACH(SSH_MSG_DEF_IN_ORDER, Ns##_##Msg, __VA_ARGS__), 0);
+#define SSH_MSG_DEF_IN_ORDER(Rec, m)                                                               \
+    (void)[] {                                                                                     \
+        static_assert(InRecordOrder(*kSchemaOf<Rec>, #m),                                          \
+                      #Rec ": its row names " #m " after a member that follows it in the record"); \
+    }
 
 #endif

@@ -33,8 +33,8 @@ constexpr uint32_t DenseTableSize(uint32_t k) { return kWord + 4 * k; }
 // the writer puts before the scalars, and what the readers compare with. Each
 // value fits its low byte. Every byte is written, zeros included: written
 // whole, the head stays one constant in read-only data (written in part, it is
-// built in code, 52 bytes more on 64-bit Arm). The delta goes first, so a slot
-// written past the last one would show in it.
+// built in code). The delta goes first, so a slot written past the last one
+// would show in it.
 template <uint32_t kSlots>
 inline constexpr auto kDenseHead = [] {
     static_assert(DenseTableSize(kSlots) < 256, "the head's values fit a byte each");

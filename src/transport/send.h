@@ -65,9 +65,9 @@ uint32_t SendImages(uint32_t handle, const void *records, uint32_t count, uint64
     auto *block = static_cast<uint8_t *>(SendAlloc(*S->send, kStride * count, S->tags.sendBatch));
     if (block == nullptr) return SSH_MSG_DEF_ERROR;
     auto *descs = reinterpret_cast<SshMsgDef_MsgDesc *>(block + images);
-    // The fixed image alone still follows the module's flag as it stands (a
-    // few bytes of code: the image is that small), read once; each loop writes
-    // the images with its value fixed.
+    // The fixed image alone still follows the module's flag as it stands (the
+    // image is that small), read once; each loop writes the images with its
+    // value fixed.
     auto write = [&](auto swap) SSH_MSG_DEF_INLINE_LAMBDA {
         for (uint32_t i = 0; i < count; ++i) {
             uint8_t *image = block + static_cast<size_t>(i) * kImageSize<S>;

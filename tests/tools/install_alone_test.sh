@@ -3,7 +3,7 @@
 # without the packages of the tool, the tests and the benchmarks: a configure
 # with no options but those packages hidden, which must say that each of the
 # three is off, then a build of nothing but the library and the host platform,
-# optimised with debug info and assertions, whose install install_test.sh checks.
+# optimised with debug info, whose install install_test.sh checks.
 # Usage: install_alone_test.sh SOURCE_DIR CONSUMER_DIR CC [SANITIZERS] [EMULATOR]
 # Exits 77 (skipped) in a sanitizer or emulated build: what it checks does not
 # depend on the build it runs in.
@@ -22,7 +22,7 @@ grep 'ssh_msg_def: .* off (.* not found)' "$tmp/log" | grep -c -e 'sshmsg tool' 
 for dir in tools tests fuzz bench examples; do
     [ ! -e "$build/$dir" ] || { echo "built without its packages: $dir/"; exit 1; }
 done
-grep -q '"command": .* -O2 -g .*src/runtime/decode.cc' "$build/compile_commands.json" &&
+grep -q '"command": .* -O2 -g .*src/runtime/context.cc' "$build/compile_commands.json" &&
     ! grep -q 'NDEBUG' "$build/compile_commands.json" || { echo "not built with -O2 -g"; exit 1; }
 
 "$(dirname "$0")/install_test.sh" "$build" "$consumer" "$cc"

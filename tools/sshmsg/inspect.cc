@@ -17,7 +17,7 @@ std::string Format(const char *format, auto... args) {
 // The message whose decoder has this tag.
 const char *MessageOfTag(const char *tag) {
     for (const smd::Message &m : smd::Messages()) {
-        if (tag == m.schema.tags.unpack || tag == m.schema.tags.nested) return m.name;
+        if (strcmp(tag, m.schema.tags.unpack) == 0 || strcmp(tag, m.schema.tags.nested) == 0) return m.name;
     }
     return "?";
 }

@@ -183,7 +183,7 @@ std::string Fields(const smd::Schema &s) {
         const smd::Field &f = s.fields[i];
         std::string t = f.kind == smd::Kind::kScalar ? "u32" : f.kind == smd::Kind::kString ? "string" : "";
         if (f.nested) t = smd::MessageOf(*f.nested).name;
-        if (f.kind == smd::Kind::kVector) t += "[]";
+        if (f.kind == smd::Kind::kList) t += "[]";
         if (i > 0) out += t == type && f.nested == nullptr ? " " : ": " + type + "; ";
         out += f.name;
         type = t;
