@@ -132,6 +132,10 @@ $ for a in "send PortList --count=-1" "send PortList --count=12x" "send PortList
 2 sshmsg: --offset: '18446744073709551616' is not a number from 0 to 18446744073709551615 (see 'sshmsg decode --help')
 2 sshmsg: --length: '2147483648' is not a number from 0 to 2147483647 (see 'sshmsg identify --help')
 
+$ $T identify --length 2147483647 <$E/PortList.json
+[2]
+! sshmsg: standard input: --length 2147483647 runs past the end of the 174-byte input
+
 ## InputLimits
 # Inputs past their limit, 64 MiB, are refused as soon as the limit is passed:
 # binary, JSON or hex text, from standard input or a file; a character no form
@@ -144,6 +148,15 @@ $ cd $D; truncate -s 67108865 big; for a in "decode PortList" "dump PortList big
 2 sshmsg: standard input: more than 67108864 bytes of JSON
 2 sshmsg: standard input: offset 0 (line 1, column 1): '\x00' is no character of hex text (--hex reads plain hex, 0x prefixes, a C initialiser, xxd (-g 1 or 2) or hexdump -C output)
 2 sshmsg: standard input: more than 67108864 bytes of hex text
+
+# Inputs of exactly 64 MiB are read, and then judged on what they hold: a
+# buffer, a record padded with blanks, hex text.
+$ cd $D; truncate -s 67108864 max; { printf '{'; head -c 67108862 /dev/zero | tr '\0' ' '; printf '}'; } >maxjson
+> yes 0e00 | head -c 67108864 >maxhex; $T decode PortList max 2>&1 | tail -1
+> $T encode FileTrans --hex maxjson; $T decode PortList --hex maxhex 2>&1 | tail -1
+sshmsg: SshsMsgDef_PortList rejected the buffer (67108864 bytes): table offset 0 (from the offset at 0) is outside 4 to 67108860
+100000000c00040000000000000000000c000000
+sshmsg: SshsMsgDef_PortList rejected the buffer (26843546 bytes): the vtable delta at 917518 puts the vtable at 0, outside 4 to 26843542
 
 ## JsonInput
 # JSON nested a million deep, the same as a member's value, a 10 MB string
@@ -161,17 +174,19 @@ open: 2 1 0
 number: 2 1 0
 
 # A record's errors say where, name the member by its path and cut what they
-# quote short; a raw control byte in a string is a syntax error, and nesting
-# past 32 levels is refused.
+# quote short; a raw control byte in a string is a syntax error; nesting is
+# read to 32 levels and refused past them.
 $ for j in '{"field0":"a\u0000b"}' '{"forwardPortCount":1}' '[{"forwardPort":[{},{"field1":[[[{"x":1}]]]}]}]' \
 >   '{"forwardPort":[{"field0":"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"}]}' "$(printf '{"field0": "a\001"}')" \
->   "$(head -c 40 /dev/zero | tr '\0' [)"; do r=$(printf '%s\n' "$j" | $T send PortList 2>&1); echo "$? ${r#sshmsg: standard input: }"; done
+>   "{\"field0\": $(head -c 31 /dev/zero | tr '\0' [)" "{\"field0\": $(head -c 32 /dev/zero | tr '\0' [)"; do
+>   r=$(printf '%s\n' "$j" | $T send PortList 2>&1); echo "$? ${r#sshmsg: standard input: }"; done
 2 offset 10 (line 1, column 11): field0: a string cannot hold a NUL byte
 2 offset 20 (line 1, column 21): forwardPortCount: does not match the 0 elements of forwardPort
 2 offset 30 (line 1, column 31): [0].forwardPort[1].field1: expected an integer 0..4294967295, got [[[{"x":1}]]]
 2 offset 26 (line 1, column 27): forwardPort[0].field0: expected an integer 0..4294967295, got "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...
 2 offset 13 (line 1, column 14): syntax error: control character U+0001 in a string must be escaped
-2 offset 32 (line 1, column 33): JSON nested deeper than 32 levels
+2 offset 43 (line 2, column 1): syntax error: the text ends where a value was expected
+2 offset 42 (line 1, column 43): JSON nested deeper than 32 levels
 
 ## HexForms
 # One buffer, the ForwardPort image, as the dump tools write it: read in each
