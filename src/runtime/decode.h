@@ -373,17 +373,6 @@ template <const Schema *S, class F>
     return ok;
 }
 
-// A root decoder's refusal of its parameters, out of line: one copy serves
-// every decoder (the library's is refusal.cc's).
-template <class Observer>
-[[gnu::cold, gnu::noinline]] bool RefuseParams(Context &ctx, const char *tag, const uint8_t *buf, uint32_t len,
-                                               const void *record, Observer *observer) {
-    LogParamsRefusal(ctx, tag, Given(buf, record), len);
-    if constexpr (!std::is_void_v<Observer>) observer->Refuse(Rule::kParams, 0, len);
-    return false;
-}
-extern template bool RefuseParams<void>(Context &, const char *, const uint8_t *, uint32_t, const void *, void *);
-
 // The root decoder on the module context ctx: true with a filled record, false
 // with a record that owns nothing (untouched, zeroed, or released with the
 // scalars read so far). With an observer, it is told every item read and the
@@ -391,7 +380,8 @@ extern template bool RefuseParams<void>(Context &, const char *, const uint8_t *
 template <const Schema *S, class Observer = void>
 [[nodiscard]] bool Decode(Context &ctx, const uint8_t *buf, uint32_t len, void *record, Observer *observer = nullptr) {
     if (!ParamsValid(buf, len, record)) [[unlikely]] {
-        return RefuseParams<Observer>(ctx, S->tags.unpack, buf, len, record, observer);
+        if constexpr (!std::is_void_v<Observer>) observer->Refuse(Rule::kParams, 0, len);
+        return RefuseParams(ctx, S->tags.unpack, buf, len, record);
     }
     return DecodeRoot<S>(
         Frame<kHostSwap, Observer>{.buf = buf, .len = len, .ctx = &ctx, .tag = S->tags.unpack, .observer = observer},

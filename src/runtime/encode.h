@@ -339,7 +339,7 @@ template <const Schema *S>
                                                      const uint32_t *lengths) {
     Context &ctx = *S->send;
     if (buf == nullptr || avail < kWord || record == nullptr) [[unlikely]] {
-        LogWriterRefusal(ctx, S->tags.pack, Given(buf, record), avail);
+        LogWriterRefusal(ctx, S->tags.pack, buf, avail, record);
         return 0;
     }
     resolve_cache_hooks(ctx);

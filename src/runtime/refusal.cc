@@ -1,24 +1,25 @@
 // The refusals that have a log line (refusal.h), each logged here, out of the
 // inlined code, from a source line that users see in the log (the case files
 // pin them). Each log call is one line, so that every compiler gives it one.
-#include "decode.h"
+#include "refusal.h"
 
 namespace ssh_msg_def::internal {
 namespace {
 
-const char *BufferName(uint32_t given) { return GivenName(given, kBufferGiven); }
-const char *RecordName(uint32_t given) { return GivenName(given, kRecordGiven); }
+// How a parameter check names a pointer it was given.
+const char *Name(const void *given) { return given != nullptr ? "nonNull" : "null"; }
 
 }  // namespace
 
-void LogWriterRefusal(Context &ctx, const char *tag, uint32_t given, uint32_t avail) {
+void LogWriterRefusal(Context &ctx, const char *tag, const void *buf, uint32_t avail, const void *record) {
     const Report r = kWriterParamsReport;
-    SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, BufferName(given), avail, RecordName(given));
+    SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, Name(buf), avail, Name(record));
 }
 
-void LogParamsRefusal(Context &ctx, const char *tag, uint32_t given, uint32_t len) {
+bool RefuseParams(Context &ctx, const char *tag, const void *buf, uint32_t len, const void *record) {
     const Report r = kParamsReport;
-    SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, BufferName(given), static_cast<int32_t>(len), RecordName(given));
+    SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, Name(buf), static_cast<int32_t>(len), Name(record));
+    return false;
 }
 
 void LogRefusal(Context &ctx, const char *tag, bool wideMallocLine, Rule rule, uint32_t pos, uint32_t value,
@@ -34,7 +35,5 @@ void LogRefusal(Context &ctx, const char *tag, bool wideMallocLine, Rule rule, u
         SSH_MSG_DEF_LOG(ctx, r.code, tag, r.format, value);
     }
 }
-
-template bool RefuseParams<void>(Context &, const char *, const uint8_t *, uint32_t, const void *, void *);
 
 }  // namespace ssh_msg_def::internal

@@ -24,9 +24,6 @@ enum class Rule : uint8_t {
     kNoMemory,      // pos: what was to be copied in; value: the size of the allocation that failed
 };
 
-inline constexpr uint32_t kBufferGiven = 1;
-inline constexpr uint32_t kRecordGiven = 2;
-
 // The log line of a refusal: its code and printf format, or none.
 struct Report {
     uint32_t code;
@@ -71,18 +68,14 @@ inline constexpr Report kParamsReport = kDecoderReports[static_cast<uint8_t>(Rul
 // Whether a decoder's refusal by this rule is logged.
 constexpr bool Logged(Rule rule) { return kDecoderReports[static_cast<uint8_t>(rule)].format != nullptr; }
 
-// Which pointers a parameter check was given.
-inline uint32_t Given(const void *buf, const void *record) {
-    return (buf != nullptr ? kBufferGiven : 0) | (record != nullptr ? kRecordGiven : 0);
-}
-inline const char *GivenName(uint32_t given, uint32_t which) { return (given & which) != 0 ? "nonNull" : "null"; }
-
-// The log lines of refusals (refusal.cc): a decoder's parameter check, its
-// other refusals that have a line, and the root writer's parameter check.
-[[gnu::cold]] void LogParamsRefusal(Context &ctx, const char *tag, uint32_t given, uint32_t len);
+// The log lines of refusals (refusal.cc): a root decoder's parameter check
+// (returning false, for the decoder to return: one copy serves every decoder),
+// a decoder's other refusals that have a line, and the root writer's
+// parameter check.
+[[gnu::cold]] bool RefuseParams(Context &ctx, const char *tag, const void *buf, uint32_t len, const void *record);
 [[gnu::cold]] void LogRefusal(Context &ctx, const char *tag, bool wideMallocLine, Rule rule, uint32_t pos,
                               uint32_t value, uint32_t len);
-[[gnu::cold]] void LogWriterRefusal(Context &ctx, const char *tag, uint32_t given, uint32_t avail);
+[[gnu::cold]] void LogWriterRefusal(Context &ctx, const char *tag, const void *buf, uint32_t avail, const void *record);
 
 }  // namespace ssh_msg_def::internal
 

@@ -65,12 +65,22 @@ osal: 1 send buffer, 2 record blocks allocated; 0 still live
 $ printf '{"field1":"%s"}' $(printf %4096s | tr ' ' a) >$D/big.json; $T send FileTrans $D/big.json --count 17 >$D/o; s=$?; tail -1 $D/o; exit $s
 osal: 1 send buffer, 0 record blocks allocated; 0 still live
 [1]
-! sshmsg: SshcMsgDef_FileTrans__sendmsg refused the send: record 16 of 17 (4125 bytes) no longer fit the 65536-byte encoding area: the 15 records before it took 61875 bytes
+! sshmsg: SshcMsgDef_FileTrans__sendmsg refused the send: record 16 of 17 (4125 bytes) no longer fits the 65536-byte encoding area: the 15 records before it took 61875 bytes
 
-# A message left out, and one the tool does not know, its name escaped.
-$ set -f; for a in send "decode $(printf 'Port\033[2J\303\251\342')"; do r=$($T $a 2>&1); echo "$? $r"; done
+# A record alone too large for the area; a message left out, and one the tool
+# does not know, its name escaped; a command the tool does not know; an option
+# before its command.
+$ printf '{"field1":"%s"}' $(printf %70000s | tr ' ' a) | $T send FileTrans --count 2 >/dev/null
+[1]
+! sshmsg: SshcMsgDef_FileTrans__sendmsg refused the send: record 1 of 2 (70029 bytes) does not fit the 65536-byte encoding area
+
+$ set -f; for a in send "decode $(printf 'Port\033[2J\303\251\342')" bogus "--hex decode PortList" --hex; do
+>   r=$($T $a 2>&1 </dev/null); echo "$? $r"; done
 2 sshmsg: MESSAGE is required (see 'sshmsg send --help')
 2 sshmsg: unknown message 'Port\x1B[2Jé\xE2' (see 'sshmsg list')
+2 sshmsg: unknown command 'bogus' (see 'sshmsg --help')
+2 sshmsg: --hex goes after the command: sshmsg decode ... --hex (see 'sshmsg --help')
+2 sshmsg: --hex before any command (see 'sshmsg --help')
 
 ## Refusals
 # The rule that refused a buffer, as the tool states it, after the library's
@@ -88,14 +98,18 @@ $ for c in FileTrans:0102 ForwardPort:04000000F0FFFFFF16000000901F000004000C00 \
 >   FileTrans:100000002000130004000800000000000c000000010000000400000002000000616200 \
 >   FileTrans:100000000c001300ffff0800000000000c000000010000000400000002000000616200 \
 >   PortList:0e0000000a001f000400000008000a000000080000000b0000000200000061620000000040100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 \
->   PortList:0e0000000a001f000400000008000a000000080000000b00000002000000616200ffffff3f100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000
-> do r=$(echo ${c#*:} | $T decode ${c%:*} --hex 2>&1); echo "$? ${r##*bytes): }"; done
+>   PortList:0e0000000a001f000400000008000a000000080000000b00000002000000616200ffffff3f100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 \
+>   PortList:01020304 ForwardPort:01 ForwardPort:0c00000008000c000400080008000000160000009001
+> do r=$(echo ${c#*:} | $T decode ${c%:*} --hex 2>&1); echo "$? ${r##*): }"; done
 1 a buffer of 2 bytes is below the 4-byte minimum
 1 the vtable delta at 4 puts the vtable at 20, outside 4 to 16
 1 vtable length 32 at 4 runs past the end (31 bytes left)
 1 field0: 4 bytes at 65551 run past the end of the 35-byte buffer
 1 forwardPort: count 1073741824 at 33 is above 0x3FFFFFFF
 1 forwardPort: 4294967292 bytes at 37 run past the end of the 81-byte buffer
+1 table offset 67305985 (from the offset at 0) cannot lie in a 4-byte buffer: a table lies at 4 to the length less 4
+1 a buffer of 1 byte is below the 4-byte minimum
+1 field1: 4 bytes at 20 run past the end of the 22-byte buffer
 
 ## FailedWrites
 # A write that fails is exit 2 with one line, whether it fails when the output
@@ -290,3 +304,102 @@ $ $T identify --hex $D/w >/dev/null
 
 $ echo $(readelf -d $T | grep -c 'NEEDED.*\[libssh_msg_def\.so\.1\]') $(nm $T | grep -cE ' [TtWw] (Ssh[cs]MsgDef_|ssh[cs]_msg_def_)')
 1 0
+
+## Replay
+# Captured bytes handed to the host framework as received, under the
+# message's identifier: the host's delivery line with its verdict, after the
+# library's log line when it refuses them (exit 1); binary or hex, cut out of
+# a larger capture.
+
+$ $T encode PortList $E/PortList.json >$D/pl; $T replay PortList $D/pl --target 9 --handle 3
+recv 1/1: SshsMsgDef_PortList 0x71670B77 handle 3 target 9, accepted, 98 bytes: {"field0":"lo","field1":{"hex":"636166e9"},"forwardPortCount":2,"forwardPort":[{"field0":8080,"field1":80},{"field0":2222,"field1":22}]}
+
+$ (printf '\360'; tail -c +2 $D/pl) | $T replay 0x71670B77
+recv 1/1: SshsMsgDef_PortList 0x71670B77 handle 1 target 0, rejected, 98 bytes: {"field0":null,"field1":null,"forwardPortCount":0,"forwardPort":null}
+[1]
+! Table offset(240) is out of range(4 - 98)
+
+$ { printf ab; cat $D/pl; printf cd; } | xxd | $T replay PortList --hex --offset 2 --length 98 | cut -d, -f1-3
+recv 1/1: SshsMsgDef_PortList 0x71670B77 handle 1 target 0, accepted, 98 bytes: {"field0":"lo"
+
+## AllMessages
+# Messages back to back in one capture, each where the data of the one before
+# ends, each with its offset; a trailing part that holds no whole message is a
+# warning, or with --strict an error; a capture whose start holds none is
+# rejected.
+
+$ $T encode FileTrans $E/FileTrans.json >$D/ft; { cat $D/ft $D/ft; printf xyz; } >$D/two; $T decode FileTrans --all -c $D/two
+at 0, 114 bytes: {"field0":1,"field1":"/home/dev/build/firmware-2.4.1.img","field2":"/var/tmp/upload/firmware-2.4.1.img","field3":4194304}
+at 114, 114 bytes: {"field0":1,"field1":"/home/dev/build/firmware-2.4.1.img","field2":"/var/tmp/upload/firmware-2.4.1.img","field3":4194304}
+! sshmsg: warning: 3 bytes at 228 hold no whole message: a buffer of 3 bytes is below the 4-byte minimum
+
+$ $T decode FileTrans --all --strict $D/two 2>&1 >/dev/null; echo "exit $?"; $T dump FileTrans --all --strict $D/two 2>/dev/null | grep -v '^ '; echo "exit $?"
+sshmsg: error: 3 bytes at 228 hold no whole message: a buffer of 3 bytes is below the 4-byte minimum
+exit 1
+SshcMsgDef_FileTrans at 0, 114 bytes
+offset  bytes                       meaning
+accepted
+SshcMsgDef_FileTrans at 114, 114 bytes
+offset  bytes                       meaning
+accepted
+exit 0
+
+$ printf xyz | $T decode FileTrans --all
+[1]
+! sshmsg: SshcMsgDef_FileTrans rejected the buffer (3 bytes): a buffer of 3 bytes is below the 4-byte minimum
+
+## Json
+# list, dump and identify as one JSON document each.
+
+$ $T list --json | python3 -c 'import json, sys; m = [m for m in json.load(sys.stdin)["messages"] if m["message"] == "PortList"][0]
+> print(m["idHex"], m["recordSize"], m["fixedImage"], [(f["name"], f["kind"], f.get("message")) for f in m["members"]])'
+0x71670B77 32 None [('field0', 'string', None), ('field1', 'string', None), ('forwardPort', 'list', 'ForwardPort')]
+
+$ $T encode ForwardPort --image $E/ForwardPort.json | $T dump ForwardPort --json | python3 -c 'import json, sys; d = json.load(sys.stdin)
+> print(d["message"], d["length"], d["accepted"], len(d["items"]), d["items"][1])'
+SshsMsgDef_ForwardPort 24 True 8 {'offset': 4, 'size': 4, 'bytes': 'f4ffffff', 'meaning': 'ForwardPort table: vtable delta -12, vtable at 16'}
+
+$ echo 0a000000 | $T dump ForwardPort --hex --json | python3 -c 'import json, sys; print(json.load(sys.stdin)["refusal"])'; echo ffffffff | $T identify --hex --json
+table offset 10 (from the offset at 0) cannot lie in a 4-byte buffer: a table lies at 4 to the length less 4
+{"length": 4, "readings": []}
+[1]
+! sshmsg: no decoder accepts the buffer (4 bytes)
+
+$ $T encode TcpForwordMessage $E/TcpForwordMessage.json | $T identify --json | python3 -c 'import json, sys
+> for r in json.load(sys.stdin)["readings"]: print(r["message"], r["record"]["field0"], len(r["warnings"]))'
+SshsMsgDef_TcpForwordMessage 1 0
+SshcMsgDef_SftpciMessage 1 2
+SshsMsgDef_ForwardPort 1 1
+
+## Pasteable
+# A C initialiser that compiles as it stands and reads back; strings whole in
+# a dump with --full.
+
+$ $T encode ForwardPort --c-array $E/ForwardPort.json | tee $D/fp.c; cc -x c -c -o /dev/null $D/fp.c && $T decode ForwardPort --hex -c $D/fp.c
+/* SshsMsgDef_ForwardPort, 24 bytes */
+const unsigned char ForwardPort[24] = {
+    0x0c, 0x00, 0x00, 0x00, 0x08, 0x00, 0x0c, 0x00, 0x04, 0x00, 0x08, 0x00,
+    0x08, 0x00, 0x00, 0x00, 0xfb, 0x20, 0x00, 0x00, 0xbb, 0x01, 0x00, 0x00
+};
+{"field0":8443,"field1":443}
+
+$ printf '{"field1":"%s"}' $(printf %60s | tr ' ' a) | $T encode FileTrans >$D/long; for a in "" --full; do $T dump FileTrans $a $D/long | grep -o '"a.*'; done
+"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"...
+"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+
+## Memory
+# A 4 MB PortList whose million element offsets all point at one table: each
+# command's memory stays within a few hundred MB of address space, the shared
+# table shown once with the times it was read.
+
+$ python3 -c 'import struct, sys; n = 10**6; e = 26 + 4 * n + 8
+> sys.stdout.buffer.write(struct.pack("<IHHHHHiII", 14, 10, 8, 0, 0, 4, 10, 4, n) +
+>   b"".join(struct.pack("<I", e - 26 - 4 * i) for i in range(n)) + struct.pack("<HHHHiII", 8, 12, 4, 8, 8, 22, 2222))' >$D/shared
+> (ulimit -v 300000; $T decode PortList -c $D/shared | wc -c; $T dump PortList $D/shared | tail -4
+>   $T identify $D/shared 2>/dev/null | head -1 | cut -c1-40)
+28000073
+4000034  08 00 00 00                 ForwardPort table: vtable delta 8, vtable at 4000026 (read 1000000 times)
+4000038  16 00 00 00                 field0 = 22 (read 1000000 times)
+4000042  ae 08 00 00                 field1 = 2222 (read 1000000 times)
+accepted
+SshsMsgDef_PortList 0x71670B77: {"field0
