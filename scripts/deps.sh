@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages a make target needs, when they are missing and we
 # are root; otherwise only reports what is missing.
-# Usage: scripts/deps.sh GROUP...   (groups: build fuzz cross bench tools coverage abi)
+# Usage: scripts/deps.sh GROUP...   (groups: build fuzz cross bench tools coverage abi reproducible deb)
 # build includes xxd and hexdump (bsdextrautils): the tool's transcript reads their output.
 set -eu
 pkgs=""
@@ -14,6 +14,8 @@ for group in "$@"; do
         bench) pkgs="$pkgs libbenchmark-dev valgrind gnuplot-nox jq" ;;
         tools) pkgs="$pkgs libcli11-dev nlohmann-json3-dev" ;;
         abi) pkgs="$pkgs abigail-tools" ;;
+        reproducible) pkgs="$pkgs faketime" ;;
+        deb) pkgs="$pkgs debhelper dpkg-dev lintian" ;;
         *) echo "deps.sh: unknown group $group" >&2; exit 2 ;;
     esac
 done
