@@ -15,17 +15,18 @@ build=$1 consumer=$2 cc=$3 sanitize=${4:-} emulator=$(printf '%s' "${5:-}" | tr 
 [ -z "$sanitize" ] || { echo "skipped in a sanitizer build"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-prefix=$tmp/prefix doc=$tmp/prefix/share/doc/ssh_msg_def
+prefix=$tmp/prefix
 fail() { echo "$*"; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
+doc=$(dirname "$(find "$prefix/share/doc" -name LICENSE)") # share/doc/ssh_msg_def, or as CMAKE_INSTALL_DOCDIR says
 files() { (cd "$1" && find . ! -type d | sed 's|^\./||' | sort); }
 owner() {
     case $1 in
         lib*/libssh_msg_def.so.*) echo runtime ;;
         lib*/libvorn_host.so* | lib*/libzvd_host.so* | lib*/cmake/*/ssh_msg_def-host-targets*) echo host ;;
         bin/sshmsg | share/man/man1/sshmsg.1) echo tool ;;
-        share/doc/ssh_msg_def/examples/*) echo examples ;;
+        share/doc/*/examples/*) echo examples ;;
         *) echo development ;;
     esac
 }
