@@ -5,7 +5,9 @@
 # a native build scripts/deb_check.sh: the packages unpacked into a scratch
 # root, examples/decode.c compiled against it and run.
 #   make deb                  native packages
-#   make deb DEB_ARCH=arm64   cross-built for 64-bit Arm, without the tests (nocheck)
+#   make deb DEB_ARCH=arm64   cross-built for 64-bit Arm, without the tests (nocheck);
+#                             adds the arm64 architecture and its run-time libraries
+#                             (scripts/deps.sh deb-arm64) for dpkg-shlibdeps
 DEB_ARCH ?=
 DEB_DIR = build/deb$(if $(DEB_ARCH),-$(DEB_ARCH))
 DEB_FLAGS = -us -uc -b -J2 $(if $(DEB_ARCH),-a$(DEB_ARCH) -Pnocheck)
