@@ -19,7 +19,7 @@ ABI_FLAGS := -ffile-prefix-map=$(CURDIR)/=
 abi-build:
 	@scripts/deps.sh build abi
 	@cmake -S . -B $(ABI_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSSH_MSG_DEF_TOOLS=OFF \
-		-DSSH_MSG_DEF_TESTS=OFF -DSSH_MSG_DEF_BENCH=OFF -DCMAKE_C_FLAGS="$(ABI_FLAGS)" \
+		-DSSH_MSG_DEF_TESTS=OFF -DSSH_MSG_DEF_BENCH=OFF -DSSH_MSG_DEF_WERROR=ON -DCMAKE_C_FLAGS="$(ABI_FLAGS)" \
 		-DCMAKE_CXX_FLAGS="$(ABI_FLAGS)" >/dev/null
 	@cmake --build $(ABI_DIR) --target ssh_msg_def -j 2; status=$$?; $(GIVE_BACK); exit $$status
 

@@ -13,4 +13,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 find_program(SSH_MSG_DEF_QEMU_PATH ${SSH_MSG_DEF_QEMU} REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${SSH_MSG_DEF_QEMU_PATH} -L /usr/${SSH_MSG_DEF_TRIPLE})
+# The target's libraries come from the cross toolchain's folder first, also
+# where the target's own run-time packages are installed beside it (multiarch,
+# as `make deb DEB_ARCH=arm64` installs them): their C library would not match
+# the toolchain's loader.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${SSH_MSG_DEF_QEMU_PATH} -L /usr/${SSH_MSG_DEF_TRIPLE}
+    -E LD_LIBRARY_PATH=/usr/${SSH_MSG_DEF_TRIPLE}/lib)

@@ -4,7 +4,9 @@
 # through find_package (CONSUMER_DIR, which also checks the package's license
 # variables) and through pkg-config. The license and change log come along,
 # and so does the tool's manual page when the tool is built: man finds it under
-# the prefix and groff renders it without a warning.
+# the prefix and groff renders it without a warning. Each component installed
+# alone holds exactly its files, runtime the library alone, and the components
+# together hold the whole install.
 # Usage: install_test.sh BUILD_DIR CONSUMER_DIR CC [SANITIZERS] [EMULATOR]
 # Exits 77 (skipped) in a sanitizer build: a C program cannot link the
 # instrumented C++ library without the sanitizers' C++ runtime.
@@ -13,10 +15,27 @@ build=$1 consumer=$2 cc=$3 sanitize=${4:-} emulator=$(printf '%s' "${5:-}" | tr 
 [ -z "$sanitize" ] || { echo "skipped in a sanitizer build"; exit 77; }
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-prefix=$tmp/prefix doc=$tmp/prefix/share/doc/ssh_msg_def
+prefix=$tmp/prefix
 fail() { echo "$*"; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
+doc=$(dirname "$(find "$prefix/share/doc" -name LICENSE)") # share/doc/ssh_msg_def, or as CMAKE_INSTALL_DOCDIR says
+files() { (cd "$1" && find . ! -type d | sed 's|^\./||' | sort); }
+owner() {
+    case $1 in
+        lib*/libssh_msg_def.so.*) echo runtime ;;
+        lib*/libvorn_host.so* | lib*/libzvd_host.so* | lib*/cmake/*/ssh_msg_def-host-targets*) echo host ;;
+        bin/sshmsg | share/man/man1/sshmsg.1) echo tool ;;
+        share/doc/*/examples/*) echo examples ;;
+        *) echo development ;;
+    esac
+}
+for component in runtime development host tool examples; do
+    cmake --install "$build" --prefix "$tmp/$component" --component $component >/dev/null
+    [ ! -d "$tmp/$component" ] || files "$tmp/$component" | sed "s|^|$component |"
+done | sort >"$tmp/components"
+files "$prefix" | while read -r f; do echo "$(owner "$f") $f"; done | sort | diff -u - "$tmp/components" ||
+    fail "components: + a file installed with the wrong one, - with none or another"
 grep -q 'Apache License' "$doc/LICENSE" && [ -s "$doc/CHANGELOG.md" ] || fail "no license text or change log in $doc"
 if [ -e "$prefix/bin/sshmsg" ]; then
     page=$prefix/share/man/man1/sshmsg.1
