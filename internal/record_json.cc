@@ -529,8 +529,10 @@ std::string RecordText(const Schema &s, const void *record, Style style) {
 
 std::string BytesJson(std::string_view bytes) {
     std::string out;
-    PutBytes(out, std::string(bytes).c_str(), false);
-    return out;
+    if (ValidUtf8(bytes)) return PutQuoted(out, bytes), out;
+    out = "{\"hex\":";
+    PutQuoted(out, ToHex(bytes));
+    return out + "}";
 }
 
 }  // namespace ssh_msg_def::internal

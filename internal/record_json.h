@@ -122,7 +122,8 @@ enum class Style { kCompact, kPretty, kSparse };
 void WriteRecord(JsonOut &out, const Schema &s, const void *record, Style style);
 std::string RecordText(const Schema &s, const void *record, Style style = Style::kCompact);
 
-// A byte string as JSON (a string when it is valid UTF-8, else {"hex": ...}).
+// Bytes as JSON, as a record's string is written: a string when they are valid
+// UTF-8 (NULs and other control bytes escaped), else {"hex":"..."}.
 std::string BytesJson(std::string_view bytes);
 
 }  // namespace ssh_msg_def::internal

@@ -8,23 +8,11 @@
 namespace ssh_msg_def::internal {
 namespace {
 
-void *Allocate(uint32_t size, uint32_t, const char *) { return malloc(size); }
-void Release(void *ptr, uint32_t, const char *) { free(ptr); }
+void *SilentAlloc(uint32_t size, uint32_t, const char *) { return malloc(size); }
+void SilentFree(void *ptr, uint32_t, const char *) { free(ptr); }
 
 }  // namespace
 
-constinit Context gSilent = {{"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId},
-                             PTHREAD_MUTEX_INITIALIZER,
-                             nullptr,
-                             Allocate,
-                             Release,
-                             {1},
-                             PTHREAD_MUTEX_INITIALIZER,
-                             {1},
-                             Allocate,
-                             Release,
-                             Allocate,
-                             Release,
-                             __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__};
+constinit Context gSilent = SSH_MSG_DEF_CONTEXT(SilentAlloc, SilentFree, 1);
 
 }  // namespace ssh_msg_def::internal

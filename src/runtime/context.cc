@@ -30,17 +30,12 @@ Fn Lookup(const char *name) {
 
 }  // namespace
 
-#define SSH_MSG_DEF_CONTEXT(kModule)                                                                                  \
-    {                                                                                                                 \
-        {"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId}, PTHREAD_MUTEX_INITIALIZER, nullptr, nullptr, nullptr, {0},      \
-            PTHREAD_MUTEX_INITIALIZER, {0}, default_alloc<&kModule>, default_free<&kModule>, default_alloc<&kModule>, \
-            default_free<&kModule>, 0                                                                                 \
-    }
+#define SSH_MSG_DEF_MODULE_CONTEXT(kModule) SSH_MSG_DEF_CONTEXT(default_alloc<&kModule>, default_free<&kModule>, 0)
 
-constinit Context gClientRecv = SSH_MSG_DEF_CONTEXT(gClientRecv);
-constinit Context gClientSend = SSH_MSG_DEF_CONTEXT(gClientSend);
-constinit Context gServerRecv = SSH_MSG_DEF_CONTEXT(gServerRecv);
-constinit Context gServerSend = SSH_MSG_DEF_CONTEXT(gServerSend);
+constinit Context gClientRecv = SSH_MSG_DEF_MODULE_CONTEXT(gClientRecv);
+constinit Context gClientSend = SSH_MSG_DEF_MODULE_CONTEXT(gClientSend);
+constinit Context gServerRecv = SSH_MSG_DEF_MODULE_CONTEXT(gServerRecv);
+constinit Context gServerSend = SSH_MSG_DEF_MODULE_CONTEXT(gServerSend);
 
 // The compiler knows the byte order of the machine it compiles for.
 uint32_t HostByteOrderFlag() { return __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__; }

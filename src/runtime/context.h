@@ -48,6 +48,18 @@ struct Context {
     uint32_t byteOrder;                // 1: buffer integers are byte-reversed (big-endian host)
 };
 
+// A module context as it starts, with `alloc` and `free` as its fallbacks:
+// bound at first use, or, when `bound`, bound already, to that pair and no
+// log writer, and in the host's byte order (the tools' silent context).
+#define SSH_MSG_DEF_CONTEXT(alloc, free, bound)                                                                \
+    {                                                                                                          \
+        .desc = {"ZIRKO", "ZIRKO_VANTOME_SERIAL", kModuleId}, .hookLock = PTHREAD_MUTEX_INITIALIZER,           \
+        .logWrite = nullptr, .memAlloc = (bound) ? SshMsgDef_AllocFn{alloc} : nullptr,                         \
+        .memFree = (bound) ? SshMsgDef_FreeHookFn{free} : nullptr, .hooksResolved = {(bound)},                 \
+        .cacheLock = PTHREAD_MUTEX_INITIALIZER, .cacheResolved = {(bound)}, .cacheAlloc = (alloc),             \
+        .cacheFree = (free), .defaultAlloc = (alloc), .defaultFree = (free), .byteOrder = (bound) && kHostSwap \
+    }
+
 extern Context gClientRecv;
 extern Context gClientSend;
 extern Context gServerRecv;

@@ -287,16 +287,16 @@ every message, every example
 
 $ echo 100000000c00110000000400000000000c00000004000000040000006101006400ffff | tee $D/w | $T decode FileTrans --hex -c
 {"field0":0,"field1":"a\u0001","field2":null,"field3":0}
-! sshmsg: warning: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\x01"
+! sshmsg: warning: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\u0001"
 ! sshmsg: warning: 2 bytes at 33 after the message's data are never read by the decoder
 
 $ $T decode FileTrans --hex --strict $D/w
 [1]
-! sshmsg: error: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\x01"
+! sshmsg: error: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\u0001"
 ! sshmsg: error: 2 bytes at 33 after
 
 $ $T identify --hex $D/w >/dev/null
-! sshmsg: warning: SshcMsgDef_FileTrans: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\x01"
+! sshmsg: warning: SshcMsgDef_FileTrans: FileTrans.field1: the 4-byte string at 28 holds a NUL at 30; the record keeps "a\u0001"
 
 ## UsesTheSharedLibrary
 # The tool's library calls bind to the shared library: it needs

@@ -25,16 +25,12 @@ const char *MessageOfTag(const char *tag) {
     return "?";
 }
 
-// A string's bytes as the layout shows them, at most 48 unless `full`.
+// A string's bytes as the layout shows them, as the record notation writes
+// them: at most the first 48 unless `full`, cut where a character starts.
 std::string Quoted(const uint8_t *text, uint32_t len, bool full) {
-    std::string out = "\"";
-    const uint32_t shown = full ? len : std::min<uint32_t>(len, 48);
-    for (uint32_t i = 0; i < shown; ++i) {
-        const uint8_t c = text[i];
-        out += c >= 0x20 && c < 0x7F && c != '"' && c != '\\' ? std::string(1, static_cast<char>(c))
-                                                              : Format("\\x%02X", c);
-    }
-    return out + (shown < len ? "\"..." : "\"");
+    uint32_t shown = full ? len : std::min<uint32_t>(len, 48);
+    while (shown < len && shown > 0 && (text[shown] & 0xC0) == 0x80) --shown;
+    return smd::BytesJson({reinterpret_cast<const char *>(text), shown}) + (shown < len ? "..." : "");
 }
 
 // The size and meaning of a line of the layout.
