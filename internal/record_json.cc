@@ -53,17 +53,19 @@ void PutQuoted(std::string &out, std::string_view s) {
     out += '"';
 }
 
-// A string member's value; `spaced`: the pretty style's ": " in a hex object.
+// Bytes as a string member holds them: a JSON string when they are valid
+// UTF-8, else a hex object; `spaced`: the pretty style's ": " in that object.
+void PutText(std::string &out, std::string_view bytes, bool spaced) {
+    if (ValidUtf8(bytes)) return PutQuoted(out, bytes);
+    out += spaced ? "{\"hex\": " : "{\"hex\":";
+    PutQuoted(out, ToHex(bytes));
+    out += '}';
+}
+
+// A string member's value.
 void PutBytes(std::string &out, const char *s, bool spaced) {
-    if (s == nullptr) {
-        out += "null";
-    } else if (ValidUtf8(s)) {
-        PutQuoted(out, s);
-    } else {
-        out += spaced ? "{\"hex\": " : "{\"hex\":";
-        PutQuoted(out, ToHex(s));
-        out += '}';
-    }
+    if (s == nullptr) return (void)(out += "null");
+    PutText(out, s, spaced);
 }
 
 std::string CountName(const Field &f) { return std::string(f.name) + "Count"; }
@@ -529,10 +531,8 @@ std::string RecordText(const Schema &s, const void *record, Style style) {
 
 std::string BytesJson(std::string_view bytes) {
     std::string out;
-    if (ValidUtf8(bytes)) return PutQuoted(out, bytes), out;
-    out = "{\"hex\":";
-    PutQuoted(out, ToHex(bytes));
-    return out + "}";
+    PutText(out, bytes, false);
+    return out;
 }
 
 }  // namespace ssh_msg_def::internal
