@@ -451,7 +451,7 @@ void Register(bool say) {
         const Message *m = smd::FindMessage(ids[i]);
         names += std::string(i ? " " : "") + (m ? m->name : Hex32(ids[i]));
     }
-    Print("host: %u decode/release pairs registered (%s), %s\n", n, names.c_str(),
+    Print("host: %s registered (%s), %s\n", Count(n, "decode/release pair").c_str(), names.c_str(),
           Count(VornHost_CleanCount(), "resource clean function").c_str());
 }
 
