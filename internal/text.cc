@@ -76,11 +76,13 @@ std::string Free(std::string_view t) {
             const size_t bad =
                 std::find_if(t.begin() + from, t.begin() + end, [](char d) { return HexValue(d) < 0; }) - t.begin();
             if (bad < end && braces == 0 && out.empty()) {
-                word = std::min(word, bad);  // a word before any byte: a declaration if a '{' follows
+                // A word before any byte starts a declaration if a '{' follows;
+                // the numbers in it up to the '{' (an array's size, a log
+                // line's time and process) are its own, not bytes.
+                word = std::min(word, bad);
             } else if (bad < end) {
                 NotHex(t, bad);
             } else if (word != std::string_view::npos) {
-                NotHex(t, word);
             } else if (prefixed && end - from == 1) {
                 out += static_cast<char>(HexValue(t[from]));  // 0x5 is the byte 05
             } else if (prefixed && end == from) {

@@ -9,8 +9,9 @@
 //   0x prefixes       0x0e 0x00, or 0x0e0000000a00 (one byte for a single digit)
 //   C initialisers    static const uint8_t m[] = {0x0e, 0x00, /* root */ ...};
 //                     with commas, braces, semicolons, // and /* */ comments; a
-//                     declaration before the brace and whatever follows the
-//                     closing brace (xxd -i's length variable) are left alone
+//                     declaration before the brace (a log line's prefix, an
+//                     array's size and all) and whatever follows the closing
+//                     brace (xxd -i's length variable) are left alone
 //   xxd               00000000: 0e00 0000 0a00 1f00  ........ (default grouping
 //                     or -g 1)
 //   hexdump -C        00000000  0e 00 00 00 0a 00 1f 00  |........|

@@ -212,14 +212,18 @@ $ { cat $D/fp; head -c 40 /dev/zero; } | hexdump -C | $T decode ForwardPort --he
 {"field0":8080,"field1":80}
 ! sshmsg: warning: 40 bytes at 24 after the message's data are never read by the decoder
 
-# Text as pasted: one 0x run and a C initialiser (a declaration, comments, a
+# Text as pasted: one 0x run and C initialisers (a declaration, with numbers
+# of its own after a log line's prefix or as the array's size; comments, a
 # single digit after 0x, the length after it) read; the rest refused, saying
 # where and why.
 $ for t in 0x04000000f4ffffff901f00005000000008000c0004000800 'static const uint8_t m[] = { // ForwardPort\n 0x04, 0x0, 0x00,
 >   0x00, /* table */ 0xf4, 0xff, 0xff, 0xff, 0x90, 0x1f, 0x00, 0x00, 0x50, 0x00, 0x00, 0x00, 0x08, 0x00, 0x0c, 0x00, 0x04, 0x00,
->   0x08, 0x00};\nunsigned int m_len = 24;' '0400\n00 0\001f4' '{0x04, 0x00' 'uint8_t m[] = 0x04' '0400 /* 0000' '0x04 0x 00' \
+>   0x08, 0x00};\nunsigned int m_len = 24;' 'Nov 09 10:00:01 host sshd[123]: rx buf = {0x04000000f4ffffff901f00005000000008000c0004000800}' \
+>   'uint8_t buf[ 24 ] = {04000000 f4ffffff 901f0000 50000000 08000c00 04000800};' '0400\n00 0\001f4' '{0x04, 0x00' 'uint8_t m[] = 0x04' '0400 /* 0000' '0x04 0x 00' \
 >   '00000000  04 00  |..|\n*' '00000000: 0400 0000  ....\n00000008: 0800  ..'; do
 >   r=$(printf "$t\n" | $T decode ForwardPort --hex -c 2>&1); s=$?; r=${r#sshmsg: standard input: }; echo "$s ${r%% (--hex reads*}"; done
+0 {"field0":8080,"field1":80}
+0 {"field0":8080,"field1":80}
 0 {"field0":8080,"field1":80}
 0 {"field0":8080,"field1":80}
 2 offset 9 (line 2, column 5): '\x01' is no character of hex text
