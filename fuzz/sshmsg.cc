@@ -2,7 +2,9 @@
 // case runner and the vectors share: hex (internal/text.h) and records as JSON
 // (internal/record_json.h). The input is read or refused by each, a refusal as
 // one line shorter than 4 KiB. Hex read stays within the tool's bound, and the
-// input's first 256 bytes written as plain hex read back as themselves. JSON is
+// input's first 256 bytes written as plain hex, and laid out as xxd, hexdump -C
+// (its ASCII column kept or cut off) and od -Ax -tx1 lay them out, read back as
+// themselves. JSON is
 // read as a record of every message in turn, with an independent JSON parser
 // as the oracle: what it refuses, the reader refuses; every number and string
 // the reader took for a member is the one the oracle reads there; and the
@@ -17,6 +19,35 @@ namespace {
 namespace smd = ssh_msg_def::internal;
 using smd_fuzz::Fail;
 using Json = nlohmann::ordered_json;
+
+enum class Layout { kXxd, kHexdump, kHexdumpCut, kOd };
+
+// The bytes as the dump tool writes them: 16 a line; hexdump and od leave out
+// a line like the one before, a "*" in its place, and end on the offset.
+std::string Write(std::string_view bytes, Layout layout) {
+    const bool xxd = layout == Layout::kXxd, od = layout == Layout::kOd;
+    std::string out;
+    char text[32];
+    for (size_t at = 0; at < bytes.size(); at += 16) {
+        const std::string_view line = bytes.substr(at, 16);
+        if (!xxd && at >= 16 && line == bytes.substr(at - 16, 16)) {
+            if (!out.ends_with("*\n")) out += "*\n";
+            continue;
+        }
+        std::string ascii, row;
+        for (const char b : line) ascii += b >= 0x20 && b < 0x7F ? b : '.';
+        snprintf(text, sizeof text, od ? "%06zx" : xxd ? "%08zx: " : "%08zx ", at);
+        row = text;
+        for (size_t k = 0; k < 16 && (!od || k < line.size()); ++k) {
+            const std::string hex = k < line.size() ? smd::ToHex(line.substr(k, 1)) : "  ";
+            row += xxd ? hex + (k % 2 ? " " : "") : (k == 8 && !od ? "  " : " ") + hex;
+        }
+        row += xxd ? " " + ascii : od ? "" : "  |" + ascii + "|";
+        out += (layout == Layout::kHexdumpCut ? row.substr(0, 60) : row) + "\n";
+    }
+    snprintf(text, sizeof text, od ? "%06zx\n" : "%08zx\n", bytes.size());
+    return xxd || bytes.empty() ? out : out + text;
+}
 
 void CheckRefusal(const std::exception &e) {
     const std::string line = smd::Escape(e.what());
@@ -73,6 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         CheckRefusal(e);
     }
     if (smd::ParseHex(smd::ToHex(bytes)) != bytes) Fail("plain hex reads back as its bytes", bytes);
+    for (const Layout layout : {Layout::kXxd, Layout::kHexdump, Layout::kHexdumpCut, Layout::kOd}) {
+        const std::string dump = Write(bytes, layout);
+        if (!bytes.empty() && smd::ParseHex(dump) != bytes) Fail("a dump reads back as its bytes", dump);
+    }
     Json oracle;
     bool json = true;
     try {

@@ -9,15 +9,24 @@
 //   0x prefixes       0x0e 0x00, or 0x0e0000000a00 (one byte for a single digit)
 //   C initialisers    static const uint8_t m[] = {0x0e, 0x00, /* root */ ...};
 //                     with commas, braces, semicolons, // and /* */ comments; a
-//                     declaration before the brace and whatever follows the
-//                     closing brace (xxd -i's length variable) are left alone
+//                     declaration before the brace (a log line's prefix, an
+//                     array's size and all) and whatever follows the closing
+//                     brace (xxd -i's length variable) are left alone
 //   xxd               00000000: 0e00 0000 0a00 1f00  ........ (default grouping
-//                     or -g 1)
-//   hexdump -C        00000000  0e 00 00 00 0a 00 1f 00  |........|
+//                     or -g 1), read as xxd -r reads it: the hex column, even
+//                     where an edit left the ASCII column behind
+//   hexdump -C        00000000  0e 00 00 00 0a 00 1f 00  |........|, or with the
+//                     ASCII column cut off and the final offset line kept
+//   od -tx1           0000000 0e 00 00 00 0a 00 1f 00, with its offsets (hex,
+//                     decimal or octal) and its final offset line
 // The first line that is not blank tells the form. A dump is read only as its
 // writer lays it out: the offset column counts the bytes from the first line's
-// offset, a "*" line repeats the line before it up to the next offset, and the
-// ASCII column shows the line's bytes. Anything else is refused, saying where.
+// offset, a "*" line repeats the line before it up to the next offset, and
+// hexdump -C's ASCII column, where it is kept, shows the line's bytes.
+// Anything else is refused, saying where: words of more than a byte (od -tx2,
+// od's octal default, hexdump, xxd -e), whose byte order is the writing
+// machine's, and a line that is only the offset ending an empty dump, which
+// may as well be bytes.
 // Errors are thrown as std::runtime_error, one line each.
 #ifndef SSH_MSG_DEF_INTERNAL_TEXT_H
 #define SSH_MSG_DEF_INTERNAL_TEXT_H

@@ -99,7 +99,7 @@ $ for c in FileTrans:0102 ForwardPort:04000000F0FFFFFF16000000901F000004000C00 \
 >   FileTrans:100000000c001300ffff0800000000000c000000010000000400000002000000616200 \
 >   PortList:0e0000000a001f000400000008000a000000080000000b0000000200000061620000000040100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 \
 >   PortList:0e0000000a001f000400000008000a000000080000000b00000002000000616200ffffff3f100000001c0000000800080004000000080000000500000008000c0004000800080000000700000009000000 \
->   PortList:01020304 ForwardPort:01 ForwardPort:0c00000008000c000400080008000000160000009001
+>   PortList:ff020304 ForwardPort:01 ForwardPort:0c00000008000c000400080008000000160000009001
 > do r=$(echo ${c#*:} | $T decode ${c%:*} --hex 2>&1); echo "$? ${r##*): }"; done
 1 a buffer of 2 bytes is below the 4-byte minimum
 1 the vtable delta at 4 puts the vtable at 20, outside 4 to 16
@@ -107,7 +107,7 @@ $ for c in FileTrans:0102 ForwardPort:04000000F0FFFFFF16000000901F000004000C00 \
 1 field0: 4 bytes at 65551 run past the end of the 35-byte buffer
 1 forwardPort: count 1073741824 at 33 is above 0x3FFFFFFF
 1 forwardPort: 4294967292 bytes at 37 run past the end of the 81-byte buffer
-1 table offset 67305985 (from the offset at 0) cannot lie in a 4-byte buffer: a table lies at 4 to the length less 4
+1 table offset 67306239 (from the offset at 0) cannot lie in a 4-byte buffer: a table lies at 4 to the length less 4
 1 a buffer of 1 byte is below the 4-byte minimum
 1 field1: 4 bytes at 20 run past the end of the 22-byte buffer
 
@@ -160,7 +160,7 @@ $ cd $D; truncate -s 67108865 big; for a in "decode PortList" "dump PortList big
 2 sshmsg: standard input: more than 67108864 bytes
 2 sshmsg: big: more than 67108864 bytes
 2 sshmsg: standard input: more than 67108864 bytes of JSON
-2 sshmsg: standard input: offset 0 (line 1, column 1): '\x00' is no character of hex text (--hex reads plain hex, 0x prefixes, a C initialiser, xxd (-g 1 or 2) or hexdump -C output)
+2 sshmsg: standard input: offset 0 (line 1, column 1): '\x00' is no character of hex text (--hex reads plain hex, 0x prefixes, a C initialiser, xxd (-g 1 or 2), hexdump -C or od -tx1 output)
 2 sshmsg: standard input: more than 67108864 bytes of hex text
 
 # Inputs of exactly 64 MiB are read, and then judged on what they hold: a
@@ -204,8 +204,8 @@ $ for j in '{"field0":"a\u0000b"}' '{"forwardPortCount":1}' '[{"forwardPort":[{}
 
 ## HexForms
 # One buffer, the ForwardPort image, as the dump tools write it: read in each
-# form --hex takes; refused in the others, not read as plain hex (their offsets
-# are no whole bytes, their groups hold their bytes in another order).
+# form --hex takes; refused in the others, not read as plain hex (their groups
+# hold their bytes in the writing machine's order).
 
 $ cd $D; echo '{"field0":8080,"field1":80}' | $T encode ForwardPort --image >fp
 > for dump in xxd 'xxd -g1' 'xxd -c8' 'xxd -p' 'xxd -i' 'hexdump -C' 'od -An -tx1' hexdump 'xxd -e' 'xxd -e -g2'; do
@@ -217,23 +217,27 @@ xxd -p: 0 {"field0":8080,"field1":80}
 xxd -i: 0 {"field0":8080,"field1":80}
 hexdump -C: 0 {"field0":8080,"field1":80}
 od -An -tx1: 0 {"field0":8080,"field1":80}
-hexdump: 2 sshmsg: standard input: offset 0 (line 1, column 1): 7 hex digits in a row are no whole bytes
-xxd -e: 2 sshmsg: standard input: offset 10 (line 1, column 11): a group of 8 hex digits
-xxd -e -g2: 2 sshmsg: standard input: offset 49 (line 1, column 50): the ASCII column does not show the line's bytes
+hexdump: 2 sshmsg: standard input: offset 8 (line 1, column 9): a group of 4 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+xxd -e: 2 sshmsg: standard input: offset 10 (line 1, column 11): a group of 8 digits
+xxd -e -g2: 2 sshmsg: standard input: offset 49 (line 1, column 50): the ASCII column shows each group's bytes reversed, as xxd -e writes them
 
 # "*" repeats the line before up to the next offset: 40 zero bytes, never read.
 $ { cat $D/fp; head -c 40 /dev/zero; } | hexdump -C | $T decode ForwardPort --hex -c
 {"field0":8080,"field1":80}
 ! sshmsg: warning: 40 bytes at 24 after the message's data are never read by the decoder
 
-# Text as pasted: one 0x run and a C initialiser (a declaration, comments, a
+# Text as pasted: one 0x run and C initialisers (a declaration, with numbers
+# of its own after a log line's prefix or as the array's size; comments, a
 # single digit after 0x, the length after it) read; the rest refused, saying
 # where and why.
 $ for t in 0x04000000f4ffffff901f00005000000008000c0004000800 'static const uint8_t m[] = { // ForwardPort\n 0x04, 0x0, 0x00,
 >   0x00, /* table */ 0xf4, 0xff, 0xff, 0xff, 0x90, 0x1f, 0x00, 0x00, 0x50, 0x00, 0x00, 0x00, 0x08, 0x00, 0x0c, 0x00, 0x04, 0x00,
->   0x08, 0x00};\nunsigned int m_len = 24;' '0400\n00 0\001f4' '{0x04, 0x00' 'uint8_t m[] = 0x04' '0400 /* 0000' '0x04 0x 00' \
+>   0x08, 0x00};\nunsigned int m_len = 24;' 'Nov 09 10:00:01 host sshd[123]: rx buf = {0x04000000f4ffffff901f00005000000008000c0004000800}' \
+>   'uint8_t buf[ 24 ] = {04000000 f4ffffff 901f0000 50000000 08000c00 04000800};' '0400\n00 0\001f4' '{0x04, 0x00' 'uint8_t m[] = 0x04' '0400 /* 0000' '0x04 0x 00' \
 >   '00000000  04 00  |..|\n*' '00000000: 0400 0000  ....\n00000008: 0800  ..'; do
 >   r=$(printf "$t\n" | $T decode ForwardPort --hex -c 2>&1); s=$?; r=${r#sshmsg: standard input: }; echo "$s ${r%% (--hex reads*}"; done
+0 {"field0":8080,"field1":80}
+0 {"field0":8080,"field1":80}
 0 {"field0":8080,"field1":80}
 0 {"field0":8080,"field1":80}
 2 offset 9 (line 2, column 5): '\x01' is no character of hex text
@@ -403,3 +407,170 @@ $ python3 -c 'import struct, sys; n = 10**6; e = 26 + 4 * n + 8
 4000042  ae 08 00 00                 field1 = 2222 (read 1000000 times)
 accepted
 SshsMsgDef_PortList 0x71670B77: {"field0
+
+## HexDumps
+# Bytes as the dump tools write them, in each size that ends a line its own way
+# (1, 15, 16, 17), 81 and 98 bytes (the PortList example, its NULs made 01, as
+# a string holds none) and a 4 KB string: each form read exactly as its inverse
+# reads it (xxd -r for the edited xxd dump, whose first byte is now 58), or
+# refused. What was read comes back through a record: given as FileTrans's
+# field1 {"hex": "..."}, it must encode as the file's plain hex does ("same").
+
+$ cd $D; $T encode PortList $E/PortList.json | tr '\0' '\1' >b; for n in 1 15 16 17 81 98; do head -c $n b >f$n; done
+> head -c 4096 /dev/zero | tr '\0' a >f4096
+> logged() { printf 'Nov 09 10:00:01 host sshd[123]: rx buf = {'; xxd -i; echo '};'; }
+> declared() { echo "uint8_t buf[ $n ] = {"; xxd -i; echo '};'; }
+> for form in xxd 'xxd -g1 -c8' 'xxd -p' 'xxd -i $f' "xxd | sed '1s/: ../: 58/'" 'hexdump -C' 'hexdump -C | cut -c1-60' \
+>   'hexdump -C -s $n' 'od -An -tx1' 'od -Ax -tx1' 'od -Ad -tx1' 'od -tx1' 'od -An -tx2' 'od -An -tx4' 'od -Ax -tx2' od \
+>   logged declared; do for n in 1 15 16 17 81 98 4096; do f=f$n
+>   eval "$form" <$f >d; case $form in *sed*) xxd -r d >w ;; *) cp $f w ;; esac
+>   r=$(printf '{"field1":{"hex":"%s"}}' "$(sed 's/[\\"]/\\&/g' d | awk '{printf "%s\\n", $0}')" | $T encode FileTrans 2>&1 >o)
+>   s=$?; printf '{"field1":{"hex":"%s"}}' $(xxd -p w | tr -d '\n') | $T encode FileTrans | cmp -s - o && r=same
+>   r=${r#*field1: }; echo "$form $n: $s ${r%% (--hex reads*}"; done; done
+xxd 1: 0 same
+xxd 15: 0 same
+xxd 16: 0 same
+xxd 17: 0 same
+xxd 81: 0 same
+xxd 98: 0 same
+xxd 4096: 0 same
+xxd -g1 -c8 1: 0 same
+xxd -g1 -c8 15: 0 same
+xxd -g1 -c8 16: 0 same
+xxd -g1 -c8 17: 0 same
+xxd -g1 -c8 81: 0 same
+xxd -g1 -c8 98: 0 same
+xxd -g1 -c8 4096: 0 same
+xxd -p 1: 0 same
+xxd -p 15: 0 same
+xxd -p 16: 0 same
+xxd -p 17: 0 same
+xxd -p 81: 0 same
+xxd -p 98: 0 same
+xxd -p 4096: 0 same
+xxd -i $f 1: 0 same
+xxd -i $f 15: 0 same
+xxd -i $f 16: 0 same
+xxd -i $f 17: 0 same
+xxd -i $f 81: 0 same
+xxd -i $f 98: 0 same
+xxd -i $f 4096: 0 same
+xxd | sed '1s/: ../: 58/' 1: 0 same
+xxd | sed '1s/: ../: 58/' 15: 0 same
+xxd | sed '1s/: ../: 58/' 16: 0 same
+xxd | sed '1s/: ../: 58/' 17: 0 same
+xxd | sed '1s/: ../: 58/' 81: 0 same
+xxd | sed '1s/: ../: 58/' 98: 0 same
+xxd | sed '1s/: ../: 58/' 4096: 0 same
+hexdump -C 1: 0 same
+hexdump -C 15: 0 same
+hexdump -C 16: 0 same
+hexdump -C 17: 0 same
+hexdump -C 81: 0 same
+hexdump -C 98: 0 same
+hexdump -C 4096: 0 same
+hexdump -C | cut -c1-60 1: 0 same
+hexdump -C | cut -c1-60 15: 0 same
+hexdump -C | cut -c1-60 16: 0 same
+hexdump -C | cut -c1-60 17: 0 same
+hexdump -C | cut -c1-60 81: 0 same
+hexdump -C | cut -c1-60 98: 0 same
+hexdump -C | cut -c1-60 4096: 0 same
+hexdump -C -s $n 1: 2 offset 0 (line 1, column 1): '00000001' alone may be the offset line of an empty dump (bytes: write 0x00000001)
+hexdump -C -s $n 15: 2 offset 0 (line 1, column 1): '0000000f' alone may be the offset line of an empty dump (bytes: write 0x0000000f)
+hexdump -C -s $n 16: 2 offset 0 (line 1, column 1): '00000010' alone may be the offset line of an empty dump (bytes: write 0x00000010)
+hexdump -C -s $n 17: 2 offset 0 (line 1, column 1): '00000011' alone may be the offset line of an empty dump (bytes: write 0x00000011)
+hexdump -C -s $n 81: 2 offset 0 (line 1, column 1): '00000051' alone may be the offset line of an empty dump (bytes: write 0x00000051)
+hexdump -C -s $n 98: 2 offset 0 (line 1, column 1): '00000062' alone may be the offset line of an empty dump (bytes: write 0x00000062)
+hexdump -C -s $n 4096: 2 offset 0 (line 1, column 1): '00001000' alone may be the offset line of an empty dump (bytes: write 0x00001000)
+od -An -tx1 1: 0 same
+od -An -tx1 15: 0 same
+od -An -tx1 16: 0 same
+od -An -tx1 17: 0 same
+od -An -tx1 81: 0 same
+od -An -tx1 98: 0 same
+od -An -tx1 4096: 2 offset 49 (line 2, column 1): '*' without an offset column to say how far it repeats (od -v writes every line)
+od -Ax -tx1 1: 0 same
+od -Ax -tx1 15: 0 same
+od -Ax -tx1 16: 0 same
+od -Ax -tx1 17: 0 same
+od -Ax -tx1 81: 0 same
+od -Ax -tx1 98: 0 same
+od -Ax -tx1 4096: 0 same
+od -Ad -tx1 1: 0 same
+od -Ad -tx1 15: 0 same
+od -Ad -tx1 16: 0 same
+od -Ad -tx1 17: 0 same
+od -Ad -tx1 81: 0 same
+od -Ad -tx1 98: 0 same
+od -Ad -tx1 4096: 0 same
+od -tx1 1: 0 same
+od -tx1 15: 0 same
+od -tx1 16: 0 same
+od -tx1 17: 0 same
+od -tx1 81: 0 same
+od -tx1 98: 0 same
+od -tx1 4096: 2 offset 0 (line 1, column 1): read as decimal or as octal, the offsets give different bytes (od -Ax tells them apart)
+od -An -tx2 1: 2 offset 1 (line 1, column 2): words of 4 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx2 15: 2 offset 1 (line 1, column 2): words of 4 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx2 16: 2 offset 1 (line 1, column 2): words of 4 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx2 17: 2 offset 1 (line 1, column 2): words of 4 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx2 81: 2 offset 1 (line 1, column 2): words of 4 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx2 98: 2 offset 1 (line 1, column 2): words of 4 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx2 4096: 2 offset 1 (line 1, column 2): words of 4 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx4 1: 2 offset 1 (line 1, column 2): words of 8 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx4 15: 2 offset 1 (line 1, column 2): words of 8 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx4 16: 2 offset 1 (line 1, column 2): words of 8 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx4 17: 2 offset 1 (line 1, column 2): words of 8 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx4 81: 2 offset 1 (line 1, column 2): words of 8 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx4 98: 2 offset 1 (line 1, column 2): words of 8 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx4 4096: 2 offset 1 (line 1, column 2): words of 8 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -Ax -tx2 1: 2 offset 7 (line 1, column 8): a group of 4 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -Ax -tx2 15: 2 offset 7 (line 1, column 8): a group of 4 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -Ax -tx2 16: 2 offset 7 (line 1, column 8): a group of 4 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -Ax -tx2 17: 2 offset 7 (line 1, column 8): a group of 4 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -Ax -tx2 81: 2 offset 7 (line 1, column 8): a group of 4 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -Ax -tx2 98: 2 offset 7 (line 1, column 8): a group of 4 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -Ax -tx2 4096: 2 offset 7 (line 1, column 8): a group of 4 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od 1: 2 offset 8 (line 1, column 9): a group of 6 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od 15: 2 offset 8 (line 1, column 9): a group of 6 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od 16: 2 offset 8 (line 1, column 9): a group of 6 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od 17: 2 offset 8 (line 1, column 9): a group of 6 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od 81: 2 offset 8 (line 1, column 9): a group of 6 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od 98: 2 offset 8 (line 1, column 9): a group of 6 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od 4096: 2 offset 8 (line 1, column 9): a group of 6 digits: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+logged 1: 0 same
+logged 15: 0 same
+logged 16: 0 same
+logged 17: 0 same
+logged 81: 0 same
+logged 98: 0 same
+logged 4096: 0 same
+declared 1: 0 same
+declared 15: 0 same
+declared 16: 0 same
+declared 17: 0 same
+declared 81: 0 same
+declared 98: 0 same
+declared 4096: 0 same
+
+# The buffers of the report, as pasted into decode --hex: the PortList of 81
+# bytes and the example of 98, their own NULs and all. A row read gives the
+# record's first member, and "as the file" when it is the record of the file
+# (of what xxd -r reads, for the edited dump).
+$ cd $D; $T encode PortList $E/PortList.json >p98; echo '{"field0":"ab","forwardPortCount":2,"forwardPort":[{"field0":5,"field1":0},
+>   {"field0":7,"field1":9}]}' | $T encode PortList >p81
+> for c in 'od -Ax -tx1 p81' 'od -Ad -tx1 p81' 'od -An -tx2 p81' 'od -An -tx4 p81' 'hexdump -C -s 81 p81' 'hexdump -C p81 | cut -c1-60' \
+>   "xxd p98 | sed '3s/0000 6c6f/0000 586f/'" '{ echo "Nov 09 10:00:01 host sshd[123]: rx buf = {"; xxd -i <p98; echo "};"; }' \
+>   '{ echo "uint8_t buf[ 98 ] = {"; xxd -i <p98; echo "};"; }'; do
+>   r=$(eval "$c" | $T decode PortList --hex -c 2>&1); s=$?; case $c in *sed*) eval "$c" | xxd -r >w ;; *p81*) cp p81 w ;; *) cp p98 w ;; esac
+>   [ "$r" = "$($T decode PortList -c w)" ] && r="${r%%,*}, as the file"; echo "$c: $s ${r%% (--hex reads*}"; done
+od -Ax -tx1 p81: 0 {"field0":"ab", as the file
+od -Ad -tx1 p81: 0 {"field0":"ab", as the file
+od -An -tx2 p81: 2 sshmsg: standard input: offset 1 (line 1, column 2): words of 4 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+od -An -tx4 p81: 2 sshmsg: standard input: offset 1 (line 1, column 2): words of 8 digits, as od -An writes them: their bytes are in the writing machine's order (od -tx1 and hexdump -C write bytes)
+hexdump -C -s 81 p81: 2 sshmsg: standard input: offset 0 (line 1, column 1): '00000051' alone may be the offset line of an empty dump (bytes: write 0x00000051)
+hexdump -C p81 | cut -c1-60: 0 {"field0":"ab", as the file
+xxd p98 | sed '3s/0000 6c6f/0000 586f/': 0 {"field0":"Xo", as the file
+{ echo "Nov 09 10:00:01 host sshd[123]: rx buf = {"; xxd -i <p98; echo "};"; }: 0 {"field0":"lo", as the file
+{ echo "uint8_t buf[ 98 ] = {"; xxd -i <p98; echo "};"; }: 0 {"field0":"lo", as the file

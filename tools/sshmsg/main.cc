@@ -549,7 +549,7 @@ int Run(int argc, char **argv) {
     const char *kFileHelp = "input file, - for standard input (default)";
     const auto addBuffer = [&](CLI::App *command) {
         command->add_option("FILE", file, kFileHelp);
-        command->add_flag("--hex", hex, "read hex text: plain, 0x prefixes, a C initialiser, xxd or hexdump -C output");
+        command->add_flag("--hex", hex, "read hex: plain, 0x prefixes, a C initialiser, xxd, hexdump -C or od -tx1");
         AddNumber(command, "--offset", cut.offset, 0, UINT64_MAX, "the buffer starts N bytes into the input");
         AddNumber(command, "--length", cut.length, 0, INT32_MAX, "the buffer is N bytes long (default: the rest)");
     };
