@@ -9,9 +9,15 @@
 // as the oracle: what it refuses, the reader refuses; every number and string
 // the reader took for a member is the one the oracle reads there; and the
 // record, packed, unpacked and written, reads back as the same bytes.
+// The input is also a capture, as `sshmsg decode --all` and `sshmsg replay`
+// take it: split into messages back to back, each read alone gives the record
+// it gives within the rest; replayed through the host framework, the host's
+// verdict is the library's decoder's.
 #include <nlohmann/json.hpp>
 
+#include "../tools/sshmsg/inspect.h"
 #include "invariants.h"
+#include "ssh_msg_def/vorn_host.h"
 #include "text.h"
 
 namespace {
@@ -20,12 +26,12 @@ namespace smd = ssh_msg_def::internal;
 using smd_fuzz::Fail;
 using Json = nlohmann::ordered_json;
 
-enum class Layout { kXxd, kHexdump, kHexdumpCut, kOd };
+enum class DumpForm { kXxd, kHexdump, kHexdumpCut, kOd };
 
 // The bytes as the dump tool writes them: 16 a line; hexdump and od leave out
 // a line like the one before, a "*" in its place, and end on the offset.
-std::string Write(std::string_view bytes, Layout layout) {
-    const bool xxd = layout == Layout::kXxd, od = layout == Layout::kOd;
+std::string Write(std::string_view bytes, DumpForm layout) {
+    const bool xxd = layout == DumpForm::kXxd, od = layout == DumpForm::kOd;
     std::string out;
     char text[32];
     for (size_t at = 0; at < bytes.size(); at += 16) {
@@ -43,7 +49,7 @@ std::string Write(std::string_view bytes, Layout layout) {
             row += xxd ? hex + (k % 2 ? " " : "") : (k == 8 && !od ? "  " : " ") + hex;
         }
         row += xxd ? " " + ascii : od ? "" : "  |" + ascii + "|";
-        out += (layout == Layout::kHexdumpCut ? row.substr(0, 60) : row) + "\n";
+        out += (layout == DumpForm::kHexdumpCut ? row.substr(0, 60) : row) + "\n";
     }
     snprintf(text, sizeof text, od ? "%06zx\n" : "%08zx\n", bytes.size());
     return xxd || bytes.empty() ? out : out + text;
@@ -94,6 +100,38 @@ void Check(const smd::Message &m, const std::string &input, const Json *oracle) 
     }
 }
 
+// The input as a capture of messages m back to back, and replayed as one.
+void CheckCapture(const smd::Message &m, const uint8_t *data, uint32_t size) {
+    uint32_t next = 0;
+    sshmsg::Layout rest;
+    const uint32_t end = sshmsg::EachMessage(
+        m, data, size,
+        [&](uint32_t at, uint32_t length, const sshmsg::Layout &) {
+            smd::Records alone(m.schema.recordSize, 1), within(m.schema.recordSize, 1);
+            if (at != next || length == 0 || length > size - at || !m.decode(data + at, length, alone.at(0)) ||
+                !m.decode(data + at, size - at, within.at(0)) ||
+                smd::RecordText(m.schema, alone.at(0)) != smd::RecordText(m.schema, within.at(0))) {
+                Fail("a message of a capture reads alone as within the rest", std::string(m.schema.name));
+            }
+            m.release(alone.at(0)), m.release(within.at(0));
+            next = at + length;
+        },
+        &rest);
+    if (end != next || (end < size) == rest.refusal.empty()) Fail("a capture ends where its last message does", "");
+    static const bool registered = sshc_msg_def_recv_init() == 0 && sshs_msg_def_recv_init() == 0;
+    static int verdict;
+    VornHost_Subscribe([](const VornHost_Delivery *d, void *) { verdict = static_cast<int>(d->accepted); }, nullptr);
+    const SshMsgDef_MsgDesc desc{data, m.id(), size};
+    verdict = -1;
+    smd::Records record(m.schema.recordSize, 1);
+    const bool accepted = m.decode(data, size, record.at(0));
+    if (accepted) m.release(record.at(0));
+    if (!registered || VORN_SendMsg(1, &desc, 1) != 0 || verdict != static_cast<int>(accepted)) {
+        Fail("a replay's verdict is the library's decoder's", std::string(m.schema.name));
+    }
+    VornHost_Subscribe(nullptr, nullptr);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -104,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         CheckRefusal(e);
     }
     if (smd::ParseHex(smd::ToHex(bytes)) != bytes) Fail("plain hex reads back as its bytes", bytes);
-    for (const Layout layout : {Layout::kXxd, Layout::kHexdump, Layout::kHexdumpCut, Layout::kOd}) {
+    for (const DumpForm layout : {DumpForm::kXxd, DumpForm::kHexdump, DumpForm::kHexdumpCut, DumpForm::kOd}) {
         const std::string dump = Write(bytes, layout);
         if (!bytes.empty() && smd::ParseHex(dump) != bytes) Fail("a dump reads back as its bytes", dump);
     }
@@ -115,6 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     } catch (const Json::exception &) {
         json = false;
     }
-    for (const smd::Message &m : smd::Messages()) Check(m, input, json && oracle.is_object() ? &oracle : nullptr);
+    for (const smd::Message &m : smd::Messages()) {
+        Check(m, input, json && oracle.is_object() ? &oracle : nullptr);
+        if (size >= 4 && size <= 0x7FFFFFFF) CheckCapture(m, data, static_cast<uint32_t>(size));
+    }
     return 0;
 }

@@ -188,13 +188,14 @@ open: 2 1 0
 number: 2 1 0
 
 # A record's errors say where, name the member by its path and cut what they
-# quote short; a raw control byte in a string is a syntax error; nesting is
-# read to 32 levels and refused past them.
-$ for j in '{"field0":"a\u0000b"}' '{"forwardPortCount":1}' '[{"forwardPort":[{},{"field1":[[[{"x":1}]]]}]}]' \
+# quote short; a member given twice is refused; a raw control byte in a string
+# is a syntax error; nesting is read to 32 levels and refused past them.
+$ for j in '{"field0":"a\u0000b"}' '{"field1":"a", "field1":null}' '{"forwardPortCount":1}' '[{"forwardPort":[{},{"field1":[[[{"x":1}]]]}]}]' \
 >   '{"forwardPort":[{"field0":"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"}]}' "$(printf '{"field0": "a\001"}')" \
 >   "{\"field0\": $(head -c 31 /dev/zero | tr '\0' [)" "{\"field0\": $(head -c 32 /dev/zero | tr '\0' [)"; do
 >   r=$(printf '%s\n' "$j" | $T send PortList 2>&1); echo "$? ${r#sshmsg: standard input: }"; done
 2 offset 10 (line 1, column 11): field0: a string cannot hold a NUL byte
+2 offset 15 (line 1, column 16): field1: given twice
 2 offset 20 (line 1, column 21): forwardPortCount: does not match the 0 elements of forwardPort
 2 offset 30 (line 1, column 31): [0].forwardPort[1].field1: expected an integer 0..4294967295, got [[[{"x":1}]]]
 2 offset 26 (line 1, column 27): forwardPort[0].field0: expected an integer 0..4294967295, got "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...

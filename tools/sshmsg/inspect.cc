@@ -127,6 +127,11 @@ void Collector::Refuse(smd::Rule rule, uint32_t pos, uint32_t value) {
     }
 }
 
+bool Inspected(const smd::Message &m, const uint8_t *buf, uint32_t len, Layout &layout) {
+    Collector collector(buf, len, &layout);
+    return smd::Inspect(m, buf, len, collector);
+}
+
 uint32_t DataEnd(const Layout &layout, const uint8_t *buf, uint32_t len) {
     const uint32_t end = layout.end;
     return layout.endsInText && end < len && buf[end] == 0 ? end + 1 : end;

@@ -73,6 +73,30 @@ uint32_t DataEnd(const Layout &layout, const uint8_t *buf, uint32_t len);
 void PrintLayout(smd::JsonOut &out, const Layout &layout, const uint8_t *buf, uint32_t len, uint64_t base, bool full,
                  bool json);
 
+// The observed decode of the buffer: true when accepted, `layout` holding what
+// was read and why it was refused.
+bool Inspected(const smd::Message &m, const uint8_t *buf, uint32_t len, Layout &layout);
+
+// The messages of a capture, back to back: each starts where the data of the
+// one before ends. Calls each(at, length, layout) for every message the
+// decoder accepts, in order; returns where the part that holds no whole
+// message starts (`len` when there is none), its refusal in *rest.
+template <class F>
+uint32_t EachMessage(const smd::Message &m, const uint8_t *buf, uint32_t len, F each, Layout *rest) {
+    uint32_t at = 0;
+    while (at < len) {
+        Layout layout;
+        if (!Inspected(m, buf + at, len - at, layout)) {
+            *rest = std::move(layout);
+            break;
+        }
+        const uint32_t length = DataEnd(layout, buf + at, len - at);
+        each(at, length, layout);
+        at += length;
+    }
+    return at;
+}
+
 // "1 byte", "2 bytes".
 std::string Count(uint64_t n, const char *noun);
 

@@ -276,13 +276,6 @@ int Encode(const std::string &key, const std::string &file, bool hex, bool carra
     return 0;
 }
 
-// The observed decode of the buffer: true when accepted, `layout` holding what
-// was read and why it was refused.
-bool Inspected(const Message &m, const uint8_t *buf, uint32_t len, Layout &layout) {
-    Collector collector(buf, len, &layout);
-    return smd::Inspect(m, buf, len, collector);
-}
-
 // The library's decode of an accepted buffer, written as JSON.
 void WriteDecoded(const Message &m, const uint8_t *buf, uint32_t len, smd::JsonOut &out, smd::Style style) {
     Records record(m.schema.recordSize, 1);
@@ -300,25 +293,18 @@ void WriteDecoded(const Message &m, const uint8_t *buf, uint32_t len, smd::JsonO
     throw Refused(std::string(m.schema.name) + " rejected the buffer (" + Count(len, "byte") + "): " + layout.refusal);
 }
 
-// The messages of a capture, back to back: each starts where the data of the
-// one before ends. Calls each(at, length, layout) for every message the
-// decoder accepts, and returns the warning for a trailing part that holds no
-// whole message, if there is one; a capture without a first message is rejected.
+// The messages of a capture (EachMessage), the first of which must be whole;
+// returns the warning for a trailing part that holds no whole message, if
+// there is one.
 template <class F>
-std::string EachMessage(const Message &m, const Buffer &data, F each) {
-    for (uint32_t at = 0; at < data.size();) {
-        Layout layout;
-        const uint32_t rest = data.size() - at;
-        if (!Inspected(m, data.data() + at, rest, layout)) {
-            if (at == 0) Reject(m, data.data(), data.size(), layout);
-            return Count(rest, "byte") + " at " + std::to_string(at) + (rest == 1 ? " holds" : " hold") +
-                   " no whole message: " + layout.refusal;
-        }
-        const uint32_t length = DataEnd(layout, data.data() + at, rest);
-        each(at, length, layout);
-        at += length;
-    }
-    return "";
+std::string EachWhole(const Message &m, const Buffer &data, F each) {
+    Layout rest;
+    const uint32_t at = EachMessage(m, data.data(), data.size(), each, &rest);
+    if (at == data.size()) return "";
+    if (at == 0) Reject(m, data.data(), data.size(), rest);
+    const uint32_t left = data.size() - at;
+    return Count(left, "byte") + " at " + std::to_string(at) + (left == 1 ? " holds" : " hold") +
+           " no whole message: " + rest.refusal;
 }
 
 int Decode(const std::string &key, const std::string &file, bool hex, const Cut &cut, bool compact, bool strict,
@@ -338,7 +324,7 @@ int Decode(const std::string &key, const std::string &file, bool hex, const Cut 
         return 0;
     }
     int status = 0;
-    const std::string rest = EachMessage(m, data, [&](uint32_t at, uint32_t length, const Layout &layout) {
+    const std::string rest = EachWhole(m, data, [&](uint32_t at, uint32_t length, const Layout &layout) {
         for (const std::string &w : layout.nulBytes) Say(level + ("at " + std::to_string(at) + ": ") + w);
         if (strict && !layout.nulBytes.empty()) return (void)(status = 1);
         Print("at %u, %s:%s", at, Count(length, "byte").c_str(), compact ? " " : "\n");
@@ -373,7 +359,7 @@ int Dump(const std::string &key, const std::string &file, bool hex, const Cut &c
     }
     bool first = true;
     if (json) Print("{\"messages\": [");
-    const std::string rest = EachMessage(m, data, [&](uint32_t at, uint32_t length, const Layout &) {
+    const std::string rest = EachWhole(m, data, [&](uint32_t at, uint32_t length, const Layout &) {
         // The layout of the message alone, as its own buffer.
         Layout own;
         (void)Inspected(m, data.data() + at, length, own);
