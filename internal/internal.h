@@ -12,14 +12,14 @@
 // - the schemas: k<Msg> for each message, kSchemaOf<record type>, kSchemas in
 //   the order the receive modules register them, ForEachMessage, and
 //   SSH_MSG_DEF_MESSAGES(X), both message lists in one;
-// - the exported functions of each message as one table (kOperationsOf), the
-//   one the tests, the benchmarks and the tool call them through;
-// - the observed decode (Observe, ObserveId): the library's decoder telling an
-//   observer every item it reads and the rule that refuses a buffer, run on a
-//   context of its own that logs nothing and takes record memory from malloc,
-//   so that it neither repeats the library's log lines nor shows in the OS
-//   layer's counters;
+// - the observed decode (Observer, Observe, ObserveId): the library's decoder
+//   telling an observer every item it reads and the rule that refuses a
+//   buffer, run on a context of its own that logs nothing and takes record
+//   memory from malloc, so that it neither repeats the library's log lines nor
+//   shows in the OS layer's counters;
 // - the record visitor (visit.h), for code that meets a schema at run time.
+// The toolkit beside the library builds on it: the table of messages
+// (messages.h), the record notation (record_json.h), the hex reader (text.h).
 #ifndef SSH_MSG_DEF_INTERNAL_H
 #define SSH_MSG_DEF_INTERNAL_H
 
