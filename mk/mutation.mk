@@ -16,7 +16,7 @@
 .PHONY: mutation
 
 mutation: deps
-	@case '$(MUTATION_PRESET)' in cross-*) scripts/deps.sh build cross ;; esac
+	@case '$(MUTATION_PRESET)' in cross-*) scripts/deps.sh build cross ;; tsan) scripts/deps.sh fuzz ;; esac
 	@MUTATION_FILES='$(MUTATION_FILES)' MUTATION_SAMPLE='$(MUTATION_SAMPLE)' MUTATION_SEED='$(MUTATION_SEED)' \
 		MUTATION_LIST='$(MUTATION_LIST)' MUTATION_ID='$(MUTATION_ID)' MUTATION_STRICT='$(MUTATION_STRICT)' \
 		MUTATION_RESUME='$(MUTATION_RESUME)' MUTATION_PRESET='$(MUTATION_PRESET)' MUTATION_KILLS='$(MUTATION_KILLS)' \
