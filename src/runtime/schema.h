@@ -200,15 +200,13 @@ constexpr size_t RecordMembers(const Schema &s) {
     return n;
 }
 
-// Whether the member `name` follows, in its record, every member its row
-// names before it.
+// Whether the member `name`, which its row names, follows in its record every
+// member the row names before it.
 constexpr bool InRecordOrder(const Schema &s, std::string_view name) {
     uint32_t end = 0;
-    for (const Field *f = s.fields; f != s.fields + s.slotCount; ++f) {
-        if (name == f->name) return f->offset >= end;
-        end = f->kind == Kind::kList ? f->arrayOffset + sizeof(void *) : f->offset + f->size;
-    }
-    return false;
+    const Field *f = s.fields;
+    for (; name != f->name; ++f) end = f->kind == Kind::kList ? f->arrayOffset + sizeof(void *) : f->offset + f->size;
+    return f->offset >= end;
 }
 
 // A value for any record member.
