@@ -8,6 +8,7 @@
 #   make mutation MUTATION_ID=490d2da54b one mutant again (a survivor, say)
 #   make mutation MUTATION_STRICT=1      fails on a survivor missing from tests/equivalent_mutants.txt
 #   make mutation MUTATION_PRESET=tsan   the mutants of tests/tsan_mutants.txt under ThreadSanitizer
+#   make mutation MUTATION_PRESET=asan MUTATION_FILES='platform/vorn_host/*.c'   those of tests/asan_mutants.txt
 #   make mutation MUTATION_PRESET=cross-s390x   those of tests/s390x_mutants.txt, on a big-endian host (qemu)
 #   make mutation MUTATION_RESUME=1      goes on from the results an interrupted run recorded
 #                                        (or =FILE: from a copy of them)
@@ -16,7 +17,7 @@
 .PHONY: mutation
 
 mutation: deps
-	@case '$(MUTATION_PRESET)' in cross-*) scripts/deps.sh build cross ;; tsan) scripts/deps.sh fuzz ;; esac
+	@case '$(MUTATION_PRESET)' in cross-*) scripts/deps.sh build cross ;; tsan|asan) scripts/deps.sh fuzz ;; esac
 	@MUTATION_FILES='$(MUTATION_FILES)' MUTATION_SAMPLE='$(MUTATION_SAMPLE)' MUTATION_SEED='$(MUTATION_SEED)' \
 		MUTATION_LIST='$(MUTATION_LIST)' MUTATION_ID='$(MUTATION_ID)' MUTATION_STRICT='$(MUTATION_STRICT)' \
 		MUTATION_RESUME='$(MUTATION_RESUME)' MUTATION_PRESET='$(MUTATION_PRESET)' MUTATION_KILLS='$(MUTATION_KILLS)' \

@@ -20,8 +20,9 @@
 #   MUTATION_RESUME=FILE those recorded in FILE (a copy kept from another tree)
 #   MUTATION_PRESET=tsan run in the tsan preset (build/tsan) instead: by default
 #                        the mutants of tests/tsan_mutants.txt, each of which
-#                        must be killed there; MUTATION_PRESET=cross-s390x
-#                        likewise, those of tests/s390x_mutants.txt
+#                        must be killed there; MUTATION_PRESET=asan and
+#                        MUTATION_PRESET=cross-s390x likewise, those of
+#                        tests/asan_mutants.txt and tests/s390x_mutants.txt
 #
 # Mutants: relational operators written as binary operators (`a < b`: spaced,
 # so template brackets and casts are left alone; shifts never), == and !=,
@@ -44,10 +45,10 @@
 #
 # Score: killed / (killed + survivors). Survivors listed in
 # tests/equivalent_mutants.txt are reported as equivalent and left out of both.
-# Survivors listed in tests/tsan_mutants.txt (a lock taken out, say) or in
-# tests/s390x_mutants.txt (code built only for a big-endian host) count as
-# killed: the suite of that preset kills them, which MUTATION_PRESET checks (CI
-# for the tsan list).
+# Survivors listed in tests/tsan_mutants.txt (a lock taken out, say),
+# tests/asan_mutants.txt (a leak) or tests/s390x_mutants.txt (code built only
+# for a big-endian host) count as killed: the suite of that preset kills them,
+# which MUTATION_PRESET checks (CI for the tsan and asan lists).
 # Each source file is restored after its mutant (also on Ctrl-C or an error)
 # and the tree is rebuilt at the end, so the build matches the sources.
 import fcntl
@@ -66,8 +67,10 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 EQUIVALENT = ROOT / 'tests' / 'equivalent_mutants.txt'
 # Mutants that only another preset's suite can tell, listed by preset: a lock
-# taken out (ThreadSanitizer), code built only for a big-endian host (s390x).
-ELSEWHERE = {'tsan': ROOT / 'tests' / 'tsan_mutants.txt', 'cross-s390x': ROOT / 'tests' / 's390x_mutants.txt'}
+# taken out (ThreadSanitizer), a write out of bounds or a leak (AddressSanitizer),
+# code built only for a big-endian host (s390x).
+ELSEWHERE = {'tsan': ROOT / 'tests' / 'tsan_mutants.txt', 'asan': ROOT / 'tests' / 'asan_mutants.txt',
+             'cross-s390x': ROOT / 'tests' / 's390x_mutants.txt'}
 PRESET = os.environ.get('MUTATION_PRESET') or 'default'
 BUILD_DIR = ROOT / 'build' / PRESET
 DEFAULT_FILES = 'src/*/*.h src/*/*.cc'

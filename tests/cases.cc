@@ -426,16 +426,21 @@ void Platform(const std::string &cmd, Args &a) {
             descs[i].buffer = reinterpret_cast<const uint8_t *>(bufs[i].data()), descs[i].length = bufs[i].size();
         const uint32_t n = null ? 1 : static_cast<uint32_t>(descs.size());
         Result(target ? VORN_SendToMsg(7, descs.data(), n, target) : VORN_SendMsg(7, null ? nullptr : descs.data(), n));
+    } else if (cmd == "blocks") {  // blocks N: N blocks asked for at once, then freed right, the odd ones first
+        std::vector<void *> held(a.Number(a.Word(), 1u << 20));
+        Unsaid([&] {
+            for (void *&p : held) p = LAYER(ZVD_OsalMemAlloc)(8, 1, "test");
+        });
+        const auto given = std::ranges::count_if(held, [](void *p) { return p != nullptr; });
+        Print("%td given, %td refused", given, std::ssize(held) - given);
+        Unsaid([&] {
+            for (size_t odd : {1, 0})
+                for (size_t i = odd; i < held.size(); i += 2) LAYER(ZVD_OsalMemFree)(held[i], 1, "test");
+        });
     } else if (cmd == "badfree") {  // badfree KIND...: the layer's checks of a free, each kind in turn
         uint8_t stack[8];
         while (a.More()) {
             const std::string w = a.Word();
-            if (w == "many") {  // right frees, of many blocks live at once
-                std::vector<void *> held(1000);
-                for (void *&p : held) p = LAYER(ZVD_OsalMemAlloc)(8, 1, "test");
-                for (void *p : held) LAYER(ZVD_OsalMemFree)(p, 1, "test");
-                continue;
-            }
             auto *block = static_cast<uint8_t *>(w == "unknown" ? stack : LAYER(ZVD_OsalMemAlloc)(8, 1, "test"));
             if (w == "overrun") block[8] = 0;  // the first guard byte
             if (w == "twice") LAYER(ZVD_OsalMemFree)(block, 1, "test");

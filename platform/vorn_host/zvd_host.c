@@ -24,7 +24,12 @@ static uint32_t g_useFlag = 1;
 static uint64_t g_failIn; /* allocations until the one to refuse, that one included; 0: none */
 static _Thread_local uint64_t t_refusals;
 
-/* The live blocks: an open-addressed table of pointers, under g_lock. */
+/* The live blocks: an open-addressed table of pointers, under g_lock. A block
+ * the table has no room for is refused, as when the host's memory runs out
+ * (which a host built with a lower ZVD_HOST_LIVE_MAX, its slots at most, shows). */
+#ifndef ZVD_HOST_LIVE_MAX
+#define ZVD_HOST_LIVE_MAX SIZE_MAX
+#endif
 static void **g_live;
 static size_t g_liveCap, g_liveCount; /* capacity: a power of 2, or 0 */
 
@@ -42,8 +47,8 @@ static void place(void *p) {
 /* Adds p, the table kept at most half full; false when it cannot grow. */
 static bool live_add(void *p) {
     if (g_liveCount >= g_liveCap / 2) {
-        const size_t oldCap = g_liveCap, cap = oldCap ? 2 * oldCap : 64;
-        void **old = g_live, **grown = calloc(cap, sizeof *grown);
+        const size_t oldCap = g_liveCap, cap = oldCap ? oldCap << 1 : 64;
+        void **old = g_live, **grown = cap <= ZVD_HOST_LIVE_MAX ? calloc(cap, sizeof *grown) : NULL;
         if (grown == NULL) return false;
         g_live = grown;
         g_liveCap = cap;
