@@ -25,8 +25,8 @@ static uint64_t g_failIn; /* allocations until the one to refuse, that one inclu
 static _Thread_local uint64_t t_refusals;
 
 /* The live blocks: an open-addressed table of pointers, under g_lock. A block
- * the table has no room for is refused, as when the host's memory runs out
- * (which a host built with a lower ZVD_HOST_LIVE_MAX, its slots at most, shows). */
+ * the table has no room for is refused, as when the host's memory runs out; a
+ * layer built with ZVD_HOST_LIVE_MAX has at most that many slots, to show it. */
 #ifndef ZVD_HOST_LIVE_MAX
 #define ZVD_HOST_LIVE_MAX SIZE_MAX
 #endif
